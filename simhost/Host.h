@@ -1,0 +1,163 @@
+// The stand-in host: our implementation of the suites the plug-in uses, with accounting of every
+// host object the plug-in holds and fault injection for the plug-in's failure paths.
+//
+// One Host exists at a time and is "current" while it lives: the suites are C function tables,
+// so their functions find their host through Host::current(). Everything runs on one thread.
+#ifndef SARVELLO_SIMHOST_HOST_H
+#define SARVELLO_SIMHOST_HOST_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "HostAPI.h"
+
+namespace simhost {
+
+// Host objects the plug-in holds at a moment. A finished test expects all of them to be zero.
+struct Outstanding {
+  std::size_t basicBlocks = 0;       // SP Basic blocks
+  std::size_t basicBytes = 0;
+  std::size_t spBlocks = 0;          // SP Blocks blocks
+  std::size_t spBlockBytes = 0;
+  std::size_t suiteAcquisitions = 0; // acquisitions not yet released, all suites
+  std::size_t matchingArrays = 0;    // matching-art arrays not yet disposed
+  std::size_t unicodeStrings = 0;    // Unicode string handles not yet disposed
+  std::size_t appContexts = 0;       // application contexts entered and not left
+  std::size_t accessRefs = 0;        // SP Access references not yet released
+
+  bool clean() const;
+  std::string describe() const;  // one line, e.g. "2 SP Blocks blocks (1040 bytes), 1 suite acquisition"
+};
+
+// Fault injection: how the plug-in's failure paths are tested for real.
+class Faults {
+ public:
+  // The nth allocation from now (1 = the next one), through SP Basic or SP Blocks, is refused.
+  void refuseAllocation(int nth);
+  // Every allocation from now on is refused until clear().
+  void refuseAllAllocations();
+  // The nth call from now (1 = the next one) of the named operation answers code. Operations are
+  // named "<suite short name>.<operation>", e.g. "AIPath.SetPathSegments", "SPBasic.AcquireSuite".
+  void failCall(const std::string& operation, int nth, ASErr code);
+  // Every call from now on of the operation answers code, until clear().
+  void failAllCalls(const std::string& operation, ASErr code);
+  // The host lacks the named suite (version -1: every version of that name).
+  void lackSuite(const std::string& name, int32_t version = -1);
+  void clear();
+
+  // Used by the host's suite functions.
+  bool allocationRefused();         // counts one allocation; true when it is to be refused
+  ASErr check(const char* operation);  // counts one call of operation; the injected code or 0
+  bool suiteLacking(const char* name, int32_t version) const;
+  int calls(const std::string& operation) const;  // calls of operation counted so far
+
+ private:
+  struct CallFault {
+    int remaining;  // calls until the fault; 0 = every call
+    ASErr code;
+  };
+  int allocationCountdown_ = 0;  // 0: none pending
+  bool refuseAll_ = false;
+  std::multimap<std::string, CallFault> callFaults_;
+  std::map<std::string, int> callCounts_;
+  std::vector<std::pair<std::string, int32_t>> lackingSuites_;
+};
+
+// A piece of art in the document. Paths are the only art the plug-in changes; a compound path is
+// kept as one object whose subpaths are path art with the compound's id as parent.
+struct Art {
+  int kind = kPathArt;               // kPathArt, kCompoundPathArt, ...
+  std::uint64_t parent = 0;          // id of the compound path holding this path, or 0
+  std::vector<AIPathSegment> segments;
+  bool closed = false;
+  bool selected = false;
+  // What the importer needs to write the art back: which source element it came from and which
+  // subpath of it it is. The host itself does not look at these.
+  int sourceIndex = -1;
+  int subpathIndex = 0;
+};
+
+// The open document's art. Handles are never reused: a handle of deleted art stays invalid, and
+// every operation on it answers kDeadArtErr.
+class Document {
+ public:
+  AIArtHandle addPath(std::vector<AIPathSegment> segments, bool closed, bool selected = true);
+  AIArtHandle addArt(Art art);
+  bool remove(AIArtHandle art);  // false when the handle is not valid
+  Art* find(AIArtHandle art);    // none for an invalid handle
+  const Art* find(AIArtHandle art) const;
+  bool valid(AIArtHandle art) const;
+  std::vector<AIArtHandle> handles() const;  // in document order (the order of creation)
+  void selectAll(bool selected);
+  std::size_t size() const;
+  void clear();
+
+ private:
+  std::uint64_t nextId_ = 1;
+  std::map<std::uint64_t, Art> art_;  // ordered by id = document order
+};
+
+// The document window. The view shows the artwork point `center` at the middle of a window of
+// width x height pixels, at `zoom` pixels per artwork unit; view y grows downward.
+struct ViewState {
+  bool open = true;  // false: no document view (CountDocumentViews answers 0)
+  int32_t width = 1000;
+  int32_t height = 800;
+  AIRealPoint center{0.0f, 0.0f};
+  double zoom = 1.0;
+  AIBoolean showEdges = 1;  // the boolean display option the plug-in switches off while stirring
+
+  AIRealRect bounds() const;                 // the visible area in artwork coordinates
+  AIPoint toView(AIRealPoint artwork) const;  // rounded to the nearest pixel
+  AIRealPoint toArtwork(AIPoint view) const;
+};
+
+struct Alert {
+  enum Kind { Error, Message, About } kind;
+  std::string text;
+  std::string text2;  // the About box's second text
+};
+
+class Host {
+ public:
+  Host();  // becomes the current host and registers every suite
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  static Host* current();
+
+  SPBasicSuite* basicSuite();
+
+  // Suites by name and version. A table registered here can be acquired through SP Basic.
+  void addSuite(const char* name, int32_t version, const void* table);
+  int acquisitions(const std::string& name, int32_t version) const;
+
+  Outstanding outstanding() const;
+  Faults& faults();
+  Document& document();
+  ViewState& view();
+
+  // Alerts shown by the plug-in (recorded; onAlert, when set, is told of each as it comes).
+  std::vector<Alert>& alerts();
+  std::function<void(const Alert&)> onAlert;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  friend struct HostAccess;
+};
+
+// Internal access to the host's state for the suite implementations.
+struct HostAccess {
+  static Host::Impl& impl(Host& host) { return *host.impl_; }
+};
+
+}  // namespace simhost
+
+#endif
