@@ -143,6 +143,11 @@ class Host {
   Document& document();
   ViewState& view();
 
+  // Reads entry `index` (from 1) of a plug-in's string-list resource into *text; false when the
+  // list or the entry does not exist. Set by the plug-in loader; unset, every read fails.
+  std::function<bool(SPPluginRef plugin, int32_t listID, int32_t index, std::string* text)>
+      stringResource;
+
   // Alerts shown by the plug-in (recorded; onAlert, when set, is told of each as it comes).
   std::vector<Alert>& alerts();
   std::function<void(const Alert&)> onAlert;
