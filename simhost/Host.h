@@ -148,6 +148,12 @@ class Host {
   std::function<bool(SPPluginRef plugin, int32_t listID, int32_t index, std::string* text)>
       stringResource;
 
+  // The data of a plug-in's resource of the given type (a four-character code) and id, or none.
+  // Set by the plug-in loader, which reads the resources from the plug-in file.
+  std::function<const std::vector<std::uint8_t>*(SPPluginRef plugin, std::uint32_t type,
+                                                 int32_t id)>
+      resource;
+
   // Alerts shown by the plug-in (recorded; onAlert, when set, is told of each as it comes).
   std::vector<Alert>& alerts();
   std::function<void(const Alert&)> onAlert;
