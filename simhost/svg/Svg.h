@@ -1,0 +1,114 @@
+// SVG drawings in the stand-in host: the importer turns the shapes of an SVG file into path art
+// of a Document, and the exporter writes the file back with the current geometry of that art.
+//
+// Coordinates: SVG user space (of the root element, inside its viewBox) has y growing downward,
+// artwork y grows upward. The importer flips y and, unless told not to, fits the drawing: its
+// canvas (the root's viewBox, else its width and height, else the bounds of its shapes) is
+// centred on the view's centre and scaled uniformly so that its larger side spans
+// fitFraction x overlaySide artwork units. The exporter undoes that mapping, so the written file
+// keeps the input's coordinate system.
+//
+// The exporter changes only the geometry of shapes whose art changed; every other byte of the
+// input (text, images, gradients, ids, comments, unknown elements and attributes) is kept as it
+// was. Errors name the file and the place (line:column, and the element and attribute).
+#ifndef SARVELLO_SIMHOST_SVG_SVG_H
+#define SARVELLO_SIMHOST_SVG_SVG_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Host.h"
+
+namespace simhost::svg {
+
+// x' = a x + c y + e, y' = b x + d y + f (the order of SVG's matrix()).
+struct Affine {
+  double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+
+  static Affine translate(double tx, double ty);
+  static Affine scale(double sx, double sy);
+  static Affine rotate(double degrees);
+  static Affine skewX(double degrees);
+  static Affine skewY(double degrees);
+
+  // (*this * rhs) applies rhs first, then *this.
+  Affine operator*(const Affine& rhs) const;
+  Affine inverse() const;  // the identity when the map is not invertible
+  bool invertible() const;
+  void apply(double& x, double& y) const;
+  AIRealPoint apply(AIRealPoint p) const;
+};
+
+struct ImportOptions {
+  bool fit = true;           // false: artwork = user space with y flipped, no centring or scale
+  bool select = true;        // select the imported paths
+  double overlaySide = 400;  // the overlay square's default side
+  double fitFraction = 0.9;  // share of the side that the canvas's larger side spans
+};
+
+// A drawing imported into a document: the parsed file, the art made from it and the mapping
+// between SVG user space and artwork coordinates.
+class Drawing {
+ public:
+  ~Drawing();
+  Drawing(const Drawing&) = delete;
+  Drawing& operator=(const Drawing&) = delete;
+
+  const std::string& name() const;  // the file's path, or the name given with the text
+  const std::string& source() const;  // the input text as read
+
+  const Affine& userToArtwork() const;
+  const Affine& artworkToUser() const;
+  // SVG user space to the pixels of the document window that `view` describes.
+  Affine userToView(const ViewState& view) const;
+
+  // The canvas in user space (x, y, width, height); width and height are 0 when the file gives
+  // no canvas and has no shapes.
+  double canvasX() const;
+  double canvasY() const;
+  double canvasWidth() const;
+  double canvasHeight() const;
+
+  // Top-level art made from the file, in document order: a path, or a compound path whose
+  // subpaths are paths with it as parent.
+  const std::vector<AIArtHandle>& art() const;
+  // Every path art (subpaths of compound paths included), in document order.
+  std::vector<AIArtHandle> paths() const;
+  // The paths made from the element with this id or from the shapes inside it (a group).
+  std::vector<AIArtHandle> pathsWithId(const std::string& id) const;
+  // Number of source elements that became art.
+  std::size_t shapeCount() const;
+
+  struct Impl;
+
+ private:
+  explicit Drawing(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+  friend struct DrawingAccess;
+};
+
+struct ImportResult {
+  std::unique_ptr<Drawing> drawing;  // none on error
+  std::string error;                 // "file:line:column: what" and the like
+  explicit operator bool() const { return drawing != nullptr; }
+};
+
+// Imports SVG text (`name` is used in messages) or a file into `document`. On error nothing is
+// added to the document.
+ImportResult importSvg(const std::string& text, const std::string& name, Document& document,
+                       const ViewState& view, const ImportOptions& options = {});
+ImportResult importSvgFile(const std::string& path, Document& document, const ViewState& view,
+                           const ImportOptions& options = {});
+
+// The drawing's SVG text with the current geometry of its art. Art that was deleted from the
+// document is written as it was in the input. False with *error on failure.
+bool exportSvg(const Drawing& drawing, const Document& document, std::string* out,
+               std::string* error);
+// Writes the same to a file through a temporary file and a rename; on error nothing is written.
+bool exportSvgFile(const Drawing& drawing, const Document& document, const std::string& path,
+                   std::string* error);
+
+}  // namespace simhost::svg
+
+#endif
