@@ -3,9 +3,16 @@
 #ifndef SARVELLO_ENGINE_SARVELLOMAIN_H
 #define SARVELLO_ENGINE_SARVELLOMAIN_H
 
+#include <cstdint>
 #include <vector>
 
 #include "HostAPI.h"
+
+// The memory callbacks handed to the host's curve-to-points conversion: blocks of the SP Blocks
+// Suite. They are called from inside the host, so nothing is thrown out of them; my_allocate
+// answers none when the block is refused or the size is negative.
+void* my_allocate(int32_t size) noexcept;
+void my_dispose(void* block) noexcept;
 
 class SarvelloMain {
  public:
@@ -14,8 +21,12 @@ class SarvelloMain {
   SarvelloMain(const SarvelloMain&) = delete;
   SarvelloMain& operator=(const SarvelloMain&) = delete;
 
-  // 1 when all four grid arrays exist, 0 otherwise.
+  // Allocates the four grid arrays for the current N: 1 when all four exist, 0 otherwise. A
+  // refused block throws ai::Error("!MEM") after giving back the blocks obtained before it, so
+  // the arrays are never left half allocated.
   int allocate_data();
+  // True when all four grid arrays exist.
+  bool has_grid() const { return u && v && u_prev && v_prev; }
   int clear();
   // A negative (or NaN) value leaves that parameter unchanged; size is the annotator's.
   int setParameter(float viscosity, float time_step, float force, int grid_resolution,
@@ -35,6 +46,15 @@ class SarvelloMain {
 
   // One deformation step of the selected paths over the simulation rectangle.
   int advect_and_subdivide(const _t_ASRealRect& rect);
+
+ private:
+  void write_impulse();
+  void deform_path(AIArtHandle art, const _t_ASRealRect& rect);
+  AIRealPoint move_point(AIRealPoint point, const _t_ASRealRect& rect) const;
+  void regrid();
+  void release_grid();
+
+ public:
 
   // Fields, in declaration order.
   int N = 64;

@@ -14,6 +14,7 @@ class AppContext {
 
  private:
   AIAppContextHandle fAppContext = nullptr;
+  bool fEntered = false;  // the host accepted the entry; only then is the context left
 };
 
 #endif
