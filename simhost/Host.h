@@ -29,6 +29,11 @@ struct Outstanding {
   std::size_t unicodeStrings = 0;    // Unicode string handles not yet disposed
   std::size_t appContexts = 0;       // application contexts entered and not left
   std::size_t accessRefs = 0;        // SP Access references not yet released
+  // Details for describe(): the suites still held ("AI Path Suite 1008 x2") and the debug tags of
+  // the SP Blocks blocks still allocated ("ai::SPAlloc::AllocateBlock x4"). clean() reads only
+  // the counts above.
+  std::vector<std::string> suitesHeld;
+  std::vector<std::string> blockTags;
 
   bool clean() const;
   std::string describe() const;  // one line, e.g. "2 SP Blocks blocks (1040 bytes), 1 suite acquisition"
@@ -42,13 +47,15 @@ class Faults {
   // Every allocation from now on is refused until clear().
   void refuseAllAllocations();
   // The nth call from now (1 = the next one) of the named operation answers code. Operations are
-  // named "<suite short name>.<operation>", e.g. "AIPath.SetPathSegments", "SPBasic.AcquireSuite".
+  // named "<suite short name>.<operation>", e.g. "AIPath.SetPathSegments", "SPBasic.AcquireSuite":
+  // the short name is the suite table's type without "Suite" ("AIAppContext.PushAppContext",
+  // "ADMBasic.GetIndexString"). nth below 1 throws std::invalid_argument.
   void failCall(const std::string& operation, int nth, ASErr code);
   // Every call from now on of the operation answers code, until clear().
   void failAllCalls(const std::string& operation, ASErr code);
   // The host lacks the named suite (version -1: every version of that name).
   void lackSuite(const std::string& name, int32_t version = -1);
-  void clear();
+  void clear();  // every injected fault and lacking suite; the call counts stay
 
   // Used by the host's suite functions.
   bool allocationRefused();         // counts one allocation; true when it is to be refused
@@ -84,8 +91,13 @@ struct Art {
 
 // The open document's art. Handles are never reused: a handle of deleted art stays invalid, and
 // every operation on it answers kDeadArtErr.
+// addArt throws std::length_error for more than kMaxSegments segments (a path's segment count is
+// a 16-bit value) and std::invalid_argument for a parent that is not a compound path of the
+// document. Removing a compound path removes its subpaths.
 class Document {
  public:
+  static constexpr std::size_t kMaxSegments = 32767;
+
   AIArtHandle addPath(std::vector<AIPathSegment> segments, bool closed, bool selected = true);
   AIArtHandle addArt(Art art);
   bool remove(AIArtHandle art);  // false when the handle is not valid
@@ -117,6 +129,15 @@ struct ViewState {
   AIRealPoint toArtwork(AIPoint view) const;
 };
 
+// A value of the AI Preference store.
+struct Preference {
+  enum Kind { Integer, Boolean, String, Point } kind = Integer;
+  int32_t integer = 0;  // Integer, and Boolean as 0 or 1
+  std::string text;     // String
+  AIPoint point{};      // Point
+};
+using PreferenceKey = std::pair<std::string, std::string>;  // prefix, suffix
+
 struct Alert {
   enum Kind { Error, Message, About } kind;
   std::string text;
@@ -137,6 +158,26 @@ class Host {
   // Suites by name and version. A table registered here can be acquired through SP Basic.
   void addSuite(const char* name, int32_t version, const void* table);
   int acquisitions(const std::string& name, int32_t version) const;
+
+  // The text of a Unicode string handle, for the other host parts (none or unknown: empty).
+  std::string text(AIUnicodeStringHandle string) const;
+  bool stringValid(AIUnicodeStringHandle string) const;
+
+  // The handle of the one document view, for messages that carry a view. The view operations
+  // accept it and none (the current view) alike.
+  AIDocumentViewHandle viewHandle() const;
+
+  // SP Access references the plug-in holds: the SP Access suite counts them here.
+  std::size_t& accessRefs();
+
+  // The cursor resource id last set through ADM Basic (0: none yet).
+  int32_t cursor() const;
+  // The screen area in which palettes are laid out, as ADM Basic reports it.
+  AIRect& paletteArea();
+
+  // The AI Preference store, and the web addresses the plug-in asked to open (AI URL).
+  std::map<PreferenceKey, Preference>& preferences();
+  std::vector<std::string>& openedURLs();
 
   Outstanding outstanding() const;
   Faults& faults();
@@ -166,6 +207,7 @@ class Host {
 
 // Internal access to the host's state for the suite implementations.
 struct HostAccess {
+  using State = Host::Impl;
   static Host::Impl& impl(Host& host) { return *host.impl_; }
 };
 
