@@ -190,25 +190,30 @@ ASErr EventLoop::redraw() {
   return first;
 }
 
-ASErr EventLoop::changeView(const HostEvent& event) {
+bool EventLoop::applyViewChange(const HostEvent& event) {
   ViewState view = host_.view();
   if (event.center) {
-    if (!std::isfinite(event.center->h) || !std::isfinite(event.center->v)) return kBadParameterErr;
+    if (!std::isfinite(event.center->h) || !std::isfinite(event.center->v)) return false;
     view.center = *event.center;
   }
   if (event.zoom) {
-    if (!std::isfinite(*event.zoom) || *event.zoom <= 0.0) return kBadParameterErr;
+    if (!std::isfinite(*event.zoom) || *event.zoom <= 0.0) return false;
     view.zoom = *event.zoom;
   }
   if (event.width) {
-    if (*event.width <= 0 || *event.width > kMaxWindowSide) return kBadParameterErr;
+    if (*event.width <= 0 || *event.width > kMaxWindowSide) return false;
     view.width = *event.width;
   }
   if (event.height) {
-    if (*event.height <= 0 || *event.height > kMaxWindowSide) return kBadParameterErr;
+    if (*event.height <= 0 || *event.height > kMaxWindowSide) return false;
     view.height = *event.height;
   }
   host_.view() = view;
+  return true;
+}
+
+ASErr EventLoop::changeView() {
+  const ViewState& view = host_.view();
   if (!view.open) return kNoErr;
 
   // The host redraws the whole window after a scroll or zoom, and tells every active annotator
@@ -310,8 +315,8 @@ ASErr EventLoop::dispatch(const HostEvent& event) {
       result = pointerEvent(event);
       break;
     case Kind::ChangeView:
-      result = changeView(event);
-      if (result == kBadParameterErr) return result;
+      if (!applyViewChange(event)) return kBadParameterErr;
+      result = changeView();
       break;
     case Kind::Idle:
       idle(event.ticks);

@@ -160,7 +160,8 @@ class EventLoop {
   void syncTimers();
   void deliverTicksDueBy(int64_t tick);
   void waitForDragSpacing();
-  ASErr changeView(const HostEvent& event);
+  bool applyViewChange(const HostEvent& event);  // false: impossible values, nothing changed
+  ASErr changeView();  // after the view changed: redraw everything, tell the annotators
   ASErr pointerEvent(const HostEvent& event);
 
   Host& host_;
