@@ -177,6 +177,8 @@ const Art* Document::find(AIArtHandle art) const {
 
 bool Document::valid(AIArtHandle art) const { return find(art) != nullptr; }
 
+std::uint64_t Document::id(AIArtHandle art) { return handleId(HandleKind::Art, art); }
+
 std::vector<AIArtHandle> Document::handles() const {
   std::vector<AIArtHandle> out;
   out.reserve(art_.size());

@@ -104,6 +104,8 @@ class Document {
   Art* find(AIArtHandle art);    // none for an invalid handle
   const Art* find(AIArtHandle art) const;
   bool valid(AIArtHandle art) const;
+  // The id a handle carries, for Art::parent (0 for none or a handle that is not art).
+  static std::uint64_t id(AIArtHandle art);
   std::vector<AIArtHandle> handles() const;  // in document order (the order of creation)
   void selectAll(bool selected);
   std::size_t size() const;

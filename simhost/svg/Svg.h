@@ -109,6 +109,11 @@ bool exportSvg(const Drawing& drawing, const Document& document, std::string* ou
 bool exportSvgFile(const Drawing& drawing, const Document& document, const std::string& path,
                    std::string* error);
 
+// The SVG for rendering the drawing in user space: as exportSvg, with the root's viewport
+// replaced by the user-space box (x, y, width, height) mapped one to one, not clipped.
+bool exportSvgForView(const Drawing& drawing, const Document& document, double x, double y,
+                      double width, double height, std::string* out, std::string* error);
+
 }  // namespace simhost::svg
 
 #endif

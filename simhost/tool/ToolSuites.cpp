@@ -106,7 +106,8 @@ AIToolSuite gToolSuite = {addTool};
 
 // ---- ADM Icon -----------------------------------------------------------------------------
 
-// The icon resource's image: the icon resource holds a PNG directly.
+// An icon from the plug-in's icon resource, which holds a PNG image; of unknown type when the
+// resource is missing or is no PNG.
 IconRecord makeIcon(Host& host, SPPluginRef plugin, const char* name, int32_t iconType,
                     int32_t resourceID) {
   IconRecord icon;

@@ -94,8 +94,8 @@ void installToolSuites(Host& host);
 // otherwise).
 ToolState& toolState(Host& host);
 
-// Resource type of the plug-in's icon images: a PNG file, read through Host::resource.
-inline constexpr std::uint32_t kIconResourceType = 0x504E4749;  // 'PNGI'
+// Resource type of the plug-in's icons (a PNG image), read through Host::resource.
+inline constexpr std::uint32_t kIconResourceType = AS_FOURCC('I', 'C', 'O', 'N');
 
 // Width and height of a PNG image when the bytes are a well-formed PNG header (signature and an
 // intact IHDR chunk with a size above zero); false otherwise.

@@ -1,0 +1,360 @@
+#include "PluginHost.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+
+#include "HostAPI.h"
+
+using sarvello::res::Bytes;
+using sarvello::res::ResourceFile;
+
+// The host's record of a plug-in: what the plug-in's SPPluginRef points to.
+struct SPPlugin {
+  simhost::PluginHost* owner = nullptr;
+  std::string path;
+  std::string name;  // as the plug-in set it through SP Plug-ins
+  char nameBuffer[256] = {};  // the name handed out by GetPluginName
+  ResourceFile resources;
+  std::map<int32_t, std::vector<std::string>> stringLists;  // decoded on first use
+  std::string entryName;
+  void* library = nullptr;
+  SPPluginMainProc entry = nullptr;
+  void* globals = nullptr;
+  std::vector<simhost::NotifierRecord> notifiers;
+};
+
+namespace simhost {
+namespace {
+
+// Plug-in records, access references and notifier handles alive now. A reference the plug-in
+// hands back is looked up here, never dereferenced unchecked.
+std::map<SPPlugin*, bool>& livePlugins() {
+  static std::map<SPPlugin*, bool> plugins;
+  return plugins;
+}
+std::map<std::uintptr_t, SPPlugin*>& liveAccess() {
+  static std::map<std::uintptr_t, SPPlugin*> access;
+  return access;
+}
+std::uintptr_t nextHandle = 1;
+
+SPPlugin* findPlugin(SPPluginRef plugin) {
+  return livePlugins().count(plugin) != 0 ? plugin : nullptr;
+}
+
+ASErr injected(const char* operation) {
+  Host* host = Host::current();
+  return host != nullptr ? host->faults().check(operation) : kNoErr;
+}
+
+// ---- SP Access ----------------------------------------------------------------------------------
+
+SPErr acquirePlugin(SPPluginRef plugin, SPAccessRef* access) {
+  if (const ASErr err = injected("SPAccess.AcquirePlugin")) return err;
+  if (access == nullptr || findPlugin(plugin) == nullptr) return kBadParameterErr;
+  const std::uintptr_t id = nextHandle++;
+  liveAccess()[id] = plugin;
+  if (Host* host = Host::current()) ++host->accessRefs();
+  *access = reinterpret_cast<SPAccessRef>(id << 4);
+  return kNoErr;
+}
+
+SPErr releasePlugin(SPAccessRef access) {
+  if (const ASErr err = injected("SPAccess.ReleasePlugin")) return err;
+  const auto it = liveAccess().find(reinterpret_cast<std::uintptr_t>(access) >> 4);
+  if (access == nullptr || it == liveAccess().end()) return kBadParameterErr;
+  liveAccess().erase(it);
+  if (Host* host = Host::current(); host != nullptr && host->accessRefs() > 0) --host->accessRefs();
+  return kNoErr;
+}
+
+const SPAccessSuite kAccessSuite = {acquirePlugin, releasePlugin};
+
+// ---- SP Plug-ins --------------------------------------------------------------------------------
+
+SPErr setPluginName(SPPluginRef plugin, const char* name) {
+  if (const ASErr err = injected("SPPlugins.SetPluginName")) return err;
+  SPPlugin* record = findPlugin(plugin);
+  if (record == nullptr || name == nullptr) return kBadParameterErr;
+  record->name = name;
+  return kNoErr;
+}
+
+SPErr getPluginName(SPPluginRef plugin, const char** name) {
+  if (const ASErr err = injected("SPPlugins.GetPluginName")) return err;
+  SPPlugin* record = findPlugin(plugin);
+  if (record == nullptr || name == nullptr) return kBadParameterErr;
+  std::snprintf(record->nameBuffer, sizeof record->nameBuffer, "%s", record->name.c_str());
+  *name = record->nameBuffer;
+  return kNoErr;
+}
+
+const SPPluginsSuite kPluginsSuite = {setPluginName, getPluginName};
+
+// ---- AI Notifier --------------------------------------------------------------------------------
+
+AIErr addNotifier(SPPluginRef self, const char* name, const char* type, AINotifierHandle* notifier) {
+  if (const ASErr err = injected("AINotifier.AddNotifier")) return err;
+  SPPlugin* record = findPlugin(self);
+  if (record == nullptr || name == nullptr || type == nullptr || notifier == nullptr)
+    return kBadParameterErr;
+  NotifierRecord n;
+  n.plugin = self;
+  n.name = name;
+  n.type = type;
+  n.handle = reinterpret_cast<AINotifierHandle>((nextHandle++) << 4);
+  record->notifiers.push_back(n);
+  *notifier = n.handle;
+  return kNoErr;
+}
+
+const AINotifierSuite kNotifierSuite = {addNotifier};
+
+std::string describeCode(ASErr code) {
+  const std::uint32_t u = static_cast<std::uint32_t>(code);
+  bool printable = true;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const unsigned c = (u >> shift) & 0xFF;
+    printable = printable && c >= 0x20 && c < 0x7F;
+  }
+  return printable ? "\"" + sarvello::res::fourccText(u) + "\"" : std::to_string(code);
+}
+
+}  // namespace
+
+PluginFileInfo readPluginFile(const std::string& path) {
+  using namespace sarvello::res;
+  auto fail = [&](const std::string& why) -> LoadError {
+    return LoadError("cannot load plug-in " + path + ": " + why);
+  };
+  std::string error;
+  const auto file = readFile(path, &error);
+  if (!file) throw fail(error);
+  const auto section = readElfSection(*file, kResourceSection, &error);
+  if (!section) throw fail(error);
+  auto resources = ResourceFile::parse(*section, &error);
+  if (!resources) throw fail("its resources are damaged: " + error);
+  const Bytes* pipl = resources->find(kPiPLType, 16000);
+  if (pipl == nullptr) throw fail("it has no plug-in property list (PiPL 16000)");
+  const auto properties = decodePropertyList(*pipl, &error);
+  if (!properties) throw fail("its property list is damaged: " + error);
+
+  PluginFileInfo info;
+  bool kindSeen = false, versionSeen = false;
+  for (const Property& p : *properties) {
+    if (p.vendor != fourcc("ADBE")) continue;
+    auto word = [&]() -> std::uint32_t {
+      std::uint32_t v = 0;
+      for (std::size_t i = 0; i < 4 && i < p.data.size(); ++i) v |= std::uint32_t(p.data[i]) << (8 * i);
+      return v;
+    };
+    auto text = [&](const char* what) -> std::string {
+      const auto end = std::find(p.data.begin(), p.data.end(), std::uint8_t(0));
+      if (end == p.data.end()) throw fail(std::string("its ") + what + " is not zero-terminated");
+      return std::string(p.data.begin(), end);
+    };
+    if (p.key == fourcc("kind")) {
+      if (p.data.size() < 4 || word() != fourcc("SPEA"))
+        throw fail("its kind is \"" + fourccText(word()) + "\", not \"SPEA\"");
+      kindSeen = true;
+    } else if (p.key == fourcc("ivrs")) {
+      if (p.data.size() < 4 || word() != 2)
+        throw fail("it needs interface version " + std::to_string(word()) + "; this host offers 2");
+      versionSeen = true;
+    } else if (p.key == fourcc("wx86")) {
+      info.entryName = text("entry point name");
+    } else if (p.key == fourcc("pinm")) {
+      info.pluginName = text("name");
+    }
+  }
+  if (!kindSeen) throw fail("its property list gives no kind");
+  if (!versionSeen) throw fail("its property list gives no interface version");
+  if (info.entryName.empty()) throw fail("its property list names no entry point");
+  info.resources = std::move(*resources);
+  return info;
+}
+
+PluginHost::PluginHost(Host& host, const std::string& path) : host_(host), record_(new SPPlugin) {
+  PluginFileInfo info = readPluginFile(path);
+  record_->owner = this;
+  record_->path = path;
+  record_->name = info.pluginName;
+  record_->entryName = info.entryName;
+  record_->resources = std::move(info.resources);
+  loadCode();
+  livePlugins()[record_.get()] = true;
+
+  host_.addSuite(kSPAccessSuite, kSPAccessSuiteVersion, &kAccessSuite);
+  host_.addSuite(kSPPluginsSuite, kSPPluginsSuiteVersion, &kPluginsSuite);
+  host_.addSuite(kAINotifierSuite, kAINotifierSuiteVersion, &kNotifierSuite);
+  host_.resource = [](SPPluginRef plugin, std::uint32_t type, int32_t id) -> const std::vector<std::uint8_t>* {
+    SPPlugin* record = findPlugin(plugin);
+    return record != nullptr ? record->resources.find(type, id) : nullptr;
+  };
+  host_.stringResource = [](SPPluginRef plugin, int32_t listID, int32_t index, std::string* text) {
+    SPPlugin* record = findPlugin(plugin);
+    if (record == nullptr || index < 1) return false;
+    auto it = record->stringLists.find(listID);
+    if (it == record->stringLists.end()) {
+      const Bytes* data = record->resources.find(sarvello::res::kStringListType, listID);
+      if (data == nullptr) return false;
+      auto strings = sarvello::res::decodeStringList(*data);
+      if (!strings) return false;
+      it = record->stringLists.emplace(listID, std::move(*strings)).first;
+    }
+    if (static_cast<std::size_t>(index) > it->second.size()) return false;
+    *text = it->second[static_cast<std::size_t>(index) - 1];
+    return true;
+  };
+}
+
+PluginHost::~PluginHost() {
+  if (running_) quit();
+  unloadCode();
+  for (auto it = liveAccess().begin(); it != liveAccess().end();) {
+    it = it->second == record_.get() ? liveAccess().erase(it) : std::next(it);
+  }
+  livePlugins().erase(record_.get());
+  host_.resource = nullptr;
+  host_.stringResource = nullptr;
+}
+
+std::string PluginHost::moduleBesideProgram() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "Sarvello.aip";
+  std::string program(buffer, static_cast<std::size_t>(n));
+  const auto slash = program.find_last_of('/');
+  return (slash == std::string::npos ? std::string(".") : program.substr(0, slash)) + "/Sarvello.aip";
+}
+
+void PluginHost::loadCode() {
+  if (record_->library != nullptr) return;
+  // A path without a slash would make the system search its library folders.
+  const std::string path = record_->path.find('/') == std::string::npos ? "./" + record_->path : record_->path;
+  dlerror();
+  void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* why = dlerror();
+    throw LoadError("cannot load plug-in " + record_->path + ": " + (why != nullptr ? why : "unknown error"));
+  }
+  void* entry = ::dlsym(library, record_->entryName.c_str());
+  if (entry == nullptr) {
+    ::dlclose(library);
+    throw LoadError("cannot load plug-in " + record_->path + ": it has no entry point \"" +
+                    record_->entryName + "\"");
+  }
+  record_->library = library;
+  record_->entry = reinterpret_cast<SPPluginMainProc>(entry);
+}
+
+void PluginHost::unloadCode() {
+  if (record_->library == nullptr) return;
+  ::dlclose(record_->library);
+  record_->library = nullptr;
+  record_->entry = nullptr;
+}
+
+ASErr PluginHost::send(const char* caller, const char* selector, void* message) {
+  if (message == nullptr || caller == nullptr || selector == nullptr) return kBadParameterErr;
+  if (record_->library == nullptr) {
+    if (const ASErr err = reload()) return err;
+  }
+  SPMessageData* header = static_cast<SPMessageData*>(message);
+  header->SPCheck = kSPValidSPMessageData;
+  header->self = record_.get();
+  header->globals = record_->globals;
+  header->basic = host_.basicSuite();
+  const ASErr result = record_->entry(caller, selector, message);
+  record_->globals = header->globals;
+  return result;
+}
+
+ASErr PluginHost::sendInterface(const char* caller, const char* selector) {
+  SPInterfaceMessage message{};
+  return send(caller, selector, &message);
+}
+
+ASErr PluginHost::reload() {
+  if (record_->library != nullptr) return kNoErr;
+  try {
+    loadCode();
+  } catch (const LoadError& e) {
+    std::fprintf(stderr, "sarvello-host: %s\n", e.what());
+    return kCantHappenErr;
+  }
+  SPAccessMessage message{};
+  return send(kSPAccessCaller, kSPAccessReloadSelector, &message);
+}
+
+ASErr PluginHost::notify(const char* type) {
+  ASErr first = kNoErr;
+  // Copied: a notification may register further notifiers.
+  const std::vector<NotifierRecord> notifiers = record_->notifiers;
+  for (const NotifierRecord& n : notifiers) {
+    if (n.type != type) continue;
+    AINotifierMessage message{};
+    message.notifier = n.handle;
+    message.type = n.type.c_str();
+    const ASErr err = send(kAINotifierCaller, kAINotifySelector, &message);
+    if (first == kNoErr) first = err;
+  }
+  return first;
+}
+
+std::function<ASErr(const char*, const char*, void*)> PluginHost::sender() {
+  return [this](const char* caller, const char* selector, void* message) {
+    return send(caller, selector, message);
+  };
+}
+
+ASErr PluginHost::start() {
+  if (running_) return kNoErr;
+  const ASErr err = sendInterface(kSPInterfaceCaller, kSPInterfaceStartupSelector);
+  if (err != kNoErr) return err;
+  running_ = true;
+  return notify(kAIApplicationStartedNotifier);
+}
+
+ASErr PluginHost::quit() {
+  ASErr first = kNoErr;
+  if (running_) {
+    first = notify(kAIApplicationShutdownNotifier);
+    const ASErr err = sendInterface(kSPInterfaceCaller, kSPInterfaceShutdownSelector);
+    if (first == kNoErr) first = err;
+    running_ = false;
+  }
+  record_->notifiers.clear();
+  unloadCode();
+  return first;
+}
+
+bool PluginHost::purge() {
+  if (record_->library == nullptr) return true;
+  sendInterface(kSPCacheCaller, kSPPluginPurgeCachesSelector);
+  if (accessReferences() > 0) return false;
+  SPAccessMessage message{};
+  if (send(kSPAccessCaller, kSPAccessUnloadSelector, &message) != kNoErr) return false;
+  unloadCode();
+  return true;
+}
+
+bool PluginHost::loaded() const { return record_->library != nullptr; }
+bool PluginHost::running() const { return running_; }
+SPPluginRef PluginHost::plugin() const { return record_.get(); }
+void* PluginHost::globals() const { return record_->globals; }
+std::string PluginHost::name() const { return record_->name; }
+const std::string& PluginHost::path() const { return record_->path; }
+const ResourceFile& PluginHost::resources() const { return record_->resources; }
+const std::vector<NotifierRecord>& PluginHost::notifiers() const { return record_->notifiers; }
+
+int PluginHost::accessReferences() const {
+  int n = 0;
+  for (const auto& [id, plugin] : liveAccess()) n += plugin == record_.get() ? 1 : 0;
+  return n;
+}
+
+}  // namespace simhost

@@ -1,0 +1,253 @@
+// The session file parser. Every check runs before anything is replayed: a malformed session is
+// refused whole, with the event (its index and type) and what is wrong with it.
+#include "session/Session.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+namespace simhost::session {
+
+namespace {
+
+using nlohmann::json;
+
+// Thrown inside the parser; the message is complete but for the session's name.
+struct Invalid {
+  std::string message;
+};
+
+[[noreturn]] void invalid(const std::string& where, const std::string& what) {
+  throw Invalid{where.empty() ? what : where + ": " + what};
+}
+
+constexpr int kMaxViewSide = 16384;
+constexpr double kMaxCount = 10'000'000;
+
+std::string quoted(const std::string& key) { return "\"" + key + "\""; }
+
+void onlyKeys(const json& object, const std::set<std::string>& allowed, const std::string& where) {
+  for (const auto& [key, value] : object.items()) {
+    if (allowed.count(key) == 0) invalid(where, "unknown key " + quoted(key));
+  }
+}
+
+double finiteNumber(const json& value, const std::string& key, const std::string& where) {
+  if (!value.is_number() || !std::isfinite(value.get<double>())) {
+    invalid(where, quoted(key) + " must be a number");
+  }
+  return value.get<double>();
+}
+
+int wholeNumber(const json& value, const std::string& key, double min, double max,
+                const std::string& where) {
+  const std::string expected = quoted(key) + " must be a whole number from " +
+                               std::to_string(static_cast<long long>(min)) + " to " +
+                               std::to_string(static_cast<long long>(max));
+  if (!value.is_number()) invalid(where, expected);
+  const double v = value.get<double>();
+  if (!std::isfinite(v) || v != std::floor(v) || v < min || v > max) invalid(where, expected);
+  return static_cast<int>(v);
+}
+
+Point point(const json& value, const std::string& what, const std::string& where) {
+  if (!value.is_array() || value.size() != 2 || !value[0].is_number() || !value[1].is_number() ||
+      !std::isfinite(value[0].get<double>()) || !std::isfinite(value[1].get<double>())) {
+    invalid(where, what + " must be a pair of numbers [x, y]");
+  }
+  return {value[0].get<double>(), value[1].get<double>()};
+}
+
+ViewChange viewChange(const json& object, const std::set<std::string>& extraKeys,
+                      const std::string& where) {
+  std::set<std::string> allowed = {"width", "height", "zoom", "center", "scroll"};
+  allowed.insert(extraKeys.begin(), extraKeys.end());
+  onlyKeys(object, allowed, where);
+  ViewChange v;
+  if (object.contains("width")) v.width = wholeNumber(object["width"], "width", 1, kMaxViewSide, where);
+  if (object.contains("height")) v.height = wholeNumber(object["height"], "height", 1, kMaxViewSide, where);
+  if (object.contains("zoom")) {
+    const double zoom = finiteNumber(object["zoom"], "zoom", where);
+    if (!(zoom > 0)) invalid(where, "\"zoom\" must be greater than 0");
+    v.zoom = zoom;
+  }
+  if (object.contains("center")) v.center = point(object["center"], "\"center\"", where);
+  if (object.contains("scroll")) v.scroll = point(object["scroll"], "\"scroll\"", where);
+  return v;
+}
+
+std::string resolve(const std::string& path, const std::string& baseDir) {
+  if (baseDir.empty() || path.empty() || std::filesystem::path(path).is_absolute()) return path;
+  return (std::filesystem::path(baseDir) / path).lexically_normal().string();
+}
+
+Event event(const json& object, std::size_t index, const std::string& baseDir) {
+  std::string where = "event " + std::to_string(index);
+  if (!object.is_object()) invalid(where, "an event must be an object with a \"type\"");
+  if (!object.contains("type")) invalid(where, "the event has no \"type\"");
+  if (!object["type"].is_string()) invalid(where, "\"type\" must be a string");
+  const std::string type = object["type"].get<std::string>();
+  where += " (" + type + ")";
+
+  Event e;
+  e.index = index;
+  if (type == "select") {
+    e.type = Event::Type::Select;
+    onlyKeys(object, {"type", "paths", "ids"}, where);
+    const bool hasPaths = object.contains("paths"), hasIds = object.contains("ids");
+    if (hasPaths == hasIds) invalid(where, "give either \"paths\" (\"all\" or \"none\") or \"ids\"");
+    if (hasPaths) {
+      const json& p = object["paths"];
+      if (p == "all") e.selection = Event::Selection::All;
+      else if (p == "none") e.selection = Event::Selection::None;
+      else invalid(where, "\"paths\" must be \"all\" or \"none\"");
+    } else {
+      const json& ids = object["ids"];
+      if (!ids.is_array() || ids.empty()) invalid(where, "\"ids\" must be a non-empty list of SVG ids");
+      for (const json& id : ids) {
+        if (!id.is_string() || id.get<std::string>().empty()) {
+          invalid(where, "\"ids\" must hold non-empty strings");
+        }
+        e.ids.push_back(id.get<std::string>());
+      }
+      e.selection = Event::Selection::Ids;
+    }
+  } else if (type == "view") {
+    e.type = Event::Type::View;
+    e.view = viewChange(object, {"type"}, where);
+    if (object.size() == 1) {
+      invalid(where, "give at least one of \"width\", \"height\", \"zoom\", \"center\", \"scroll\"");
+    }
+    if (e.view.center && e.view.scroll) invalid(where, "give \"center\" or \"scroll\", not both");
+  } else if (type == "pick-tool" || type == "leave-tool") {
+    e.type = type == "pick-tool" ? Event::Type::PickTool : Event::Type::LeaveTool;
+    onlyKeys(object, {"type"}, where);
+  } else if (type == "stroke") {
+    e.type = Event::Type::Stroke;
+    onlyKeys(object, {"type", "points", "units", "drags"}, where);
+    if (object.contains("units")) {
+      const json& u = object["units"];
+      if (u == "fraction") e.units = Event::Units::Fraction;
+      else if (u == "artwork") e.units = Event::Units::Artwork;
+      else invalid(where, "\"units\" must be \"fraction\" or \"artwork\"");
+    }
+    if (!object.contains("points")) invalid(where, "the stroke has no \"points\"");
+    const json& points = object["points"];
+    if (!points.is_array() || points.empty()) invalid(where, "\"points\" must be a non-empty list of [x, y] pairs");
+    for (std::size_t k = 0; k < points.size(); ++k) {
+      e.points.push_back(point(points[k], "point " + std::to_string(k), where));
+    }
+    if (!object.contains("drags")) invalid(where, "the stroke has no \"drags\" (the number of drag events)");
+    e.drags = wholeNumber(object["drags"], "drags", 0, kMaxCount, where);
+  } else if (type == "idle") {
+    e.type = Event::Type::Idle;
+    onlyKeys(object, {"type", "ticks"}, where);
+    if (!object.contains("ticks")) invalid(where, "the idle event has no \"ticks\"");
+    e.ticks = wholeNumber(object["ticks"], "ticks", 0, kMaxCount, where);
+  } else if (type == "picture") {
+    e.type = Event::Type::Picture;
+    onlyKeys(object, {"type", "file"}, where);
+    if (object.contains("file")) {
+      if (!object["file"].is_string() || object["file"].get<std::string>().empty()) {
+        invalid(where, "\"file\" must be a non-empty string");
+      }
+      e.file = resolve(object["file"].get<std::string>(), baseDir);
+    }
+  } else if (type == "action") {
+    invalid(where, "unknown event type \"action\": panel actions are not supported yet");
+  } else {
+    invalid(where, "unknown event type " + quoted(type) +
+                       " (known: select, view, pick-tool, leave-tool, stroke, idle, picture)");
+  }
+  return e;
+}
+
+std::string lineColumn(const std::string& text, std::size_t offset) {
+  std::size_t line = 1, column = 1;
+  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return std::to_string(line) + ":" + std::to_string(column);
+}
+
+}  // namespace
+
+const char* typeName(Event::Type type) {
+  switch (type) {
+    case Event::Type::Select: return "select";
+    case Event::Type::View: return "view";
+    case Event::Type::PickTool: return "pick-tool";
+    case Event::Type::LeaveTool: return "leave-tool";
+    case Event::Type::Stroke: return "stroke";
+    case Event::Type::Idle: return "idle";
+    case Event::Type::Picture: return "picture";
+  }
+  return "?";
+}
+
+SessionResult parseSession(const std::string& text, const std::string& name,
+                           const std::string& baseDir) {
+  SessionResult result;
+  json root;
+  try {
+    root = json::parse(text);
+  } catch (const json::parse_error& e) {
+    // The parser's byte count is one past the offending character.
+    const std::size_t at = e.byte > 0 ? e.byte - 1 : 0;
+    std::string what = e.what();
+    const std::size_t colon = what.rfind(": ");
+    if (colon != std::string::npos) what = what.substr(colon + 2);
+    result.error = name + ":" + lineColumn(text, at) + ": not valid JSON: " + what;
+    return result;
+  }
+  try {
+    if (!root.is_object()) invalid("", "a session must be a JSON object with \"events\"");
+    onlyKeys(root, {"drawing", "fit", "view", "events"}, "");
+    Session session;
+    if (root.contains("drawing")) {
+      if (!root["drawing"].is_string() || root["drawing"].get<std::string>().empty()) {
+        invalid("", "\"drawing\" must be the path of an SVG file");
+      }
+      session.drawing = resolve(root["drawing"].get<std::string>(), baseDir);
+    }
+    if (root.contains("fit")) {
+      if (!root["fit"].is_boolean()) invalid("", "\"fit\" must be true or false");
+      session.fit = root["fit"].get<bool>();
+    }
+    if (root.contains("view")) {
+      if (!root["view"].is_object()) invalid("view", "must be an object");
+      session.view = viewChange(root["view"], {}, "view");
+    }
+    if (!root.contains("events")) invalid("", "the session has no \"events\"");
+    const json& events = root["events"];
+    if (!events.is_array()) invalid("", "\"events\" must be a list");
+    for (std::size_t i = 0; i < events.size(); ++i) session.events.push_back(event(events[i], i, baseDir));
+    result.session = std::move(session);
+  } catch (const Invalid& e) {
+    result.error = name + ": " + e.message;
+  }
+  return result;
+}
+
+SessionResult parseSessionFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  if (in) text << in.rdbuf();
+  if (!in || std::filesystem::is_directory(path)) {
+    SessionResult result;
+    result.error = path + ": cannot read the session file";
+    return result;
+  }
+  const std::string dir = std::filesystem::path(path).parent_path().string();
+  return parseSession(text.str(), path, dir.empty() ? "." : dir);
+}
+
+}  // namespace simhost::session
