@@ -4,6 +4,7 @@
 #include <cairo.h>
 #include <gio/gio.h>
 #include <librsvg/rsvg.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>

@@ -7,6 +7,7 @@
 #include "svg/Svg.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
