@@ -3,10 +3,13 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "HostAPI.h"
+#include "tool/ToolSuites.h"
 
 using sarvello::res::Bytes;
 using sarvello::res::ResourceFile;
@@ -22,6 +25,8 @@ struct SPPlugin {
   std::string entryName;
   void* library = nullptr;
   SPPluginMainProc entry = nullptr;
+  SPPluginMainProc inProcessEntry = nullptr;  // a plug-in linked into the host program
+  bool loaded = false;
   void* globals = nullptr;
   std::vector<simhost::NotifierRecord> notifiers;
 };
@@ -113,16 +118,6 @@ AIErr addNotifier(SPPluginRef self, const char* name, const char* type, AINotifi
 
 const AINotifierSuite kNotifierSuite = {addNotifier};
 
-std::string describeCode(ASErr code) {
-  const std::uint32_t u = static_cast<std::uint32_t>(code);
-  bool printable = true;
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    const unsigned c = (u >> shift) & 0xFF;
-    printable = printable && c >= 0x20 && c < 0x7F;
-  }
-  return printable ? "\"" + sarvello::res::fourccText(u) + "\"" : std::to_string(code);
-}
-
 }  // namespace
 
 PluginFileInfo readPluginFile(const std::string& path) {
@@ -179,13 +174,29 @@ PluginFileInfo readPluginFile(const std::string& path) {
 
 PluginHost::PluginHost(Host& host, const std::string& path) : host_(host), record_(new SPPlugin) {
   PluginFileInfo info = readPluginFile(path);
-  record_->owner = this;
   record_->path = path;
+  setUp(std::move(info));
+}
+
+PluginHost::PluginHost(Host& host, SPPluginMainProc entry, PluginFileInfo info)
+    : host_(host), record_(new SPPlugin) {
+  record_->path = "(in-process plug-in)";
+  record_->inProcessEntry = entry;
+  setUp(std::move(info));
+}
+
+void PluginHost::setUp(PluginFileInfo info) {
+  record_->owner = this;
   record_->name = info.pluginName;
   record_->entryName = info.entryName;
   record_->resources = std::move(info.resources);
   loadCode();
   livePlugins()[record_.get()] = true;
+  try {
+    toolState(host_);
+  } catch (const std::logic_error&) {
+    installToolSuites(host_);
+  }
 
   host_.addSuite(kSPAccessSuite, kSPAccessSuiteVersion, &kAccessSuite);
   host_.addSuite(kSPPluginsSuite, kSPPluginsSuiteVersion, &kPluginsSuite);
@@ -232,7 +243,12 @@ std::string PluginHost::moduleBesideProgram() {
 }
 
 void PluginHost::loadCode() {
-  if (record_->library != nullptr) return;
+  if (record_->loaded) return;
+  if (record_->inProcessEntry != nullptr) {
+    record_->entry = record_->inProcessEntry;
+    record_->loaded = true;
+    return;
+  }
   // A path without a slash would make the system search its library folders.
   const std::string path = record_->path.find('/') == std::string::npos ? "./" + record_->path : record_->path;
   dlerror();
@@ -249,9 +265,12 @@ void PluginHost::loadCode() {
   }
   record_->library = library;
   record_->entry = reinterpret_cast<SPPluginMainProc>(entry);
+  record_->loaded = true;
 }
 
 void PluginHost::unloadCode() {
+  if (!record_->loaded) return;
+  record_->loaded = false;
   if (record_->library == nullptr) return;
   ::dlclose(record_->library);
   record_->library = nullptr;
@@ -260,7 +279,7 @@ void PluginHost::unloadCode() {
 
 ASErr PluginHost::send(const char* caller, const char* selector, void* message) {
   if (message == nullptr || caller == nullptr || selector == nullptr) return kBadParameterErr;
-  if (record_->library == nullptr) {
+  if (!record_->loaded) {
     if (const ASErr err = reload()) return err;
   }
   SPMessageData* header = static_cast<SPMessageData*>(message);
@@ -279,7 +298,7 @@ ASErr PluginHost::sendInterface(const char* caller, const char* selector) {
 }
 
 ASErr PluginHost::reload() {
-  if (record_->library != nullptr) return kNoErr;
+  if (record_->loaded) return kNoErr;
   try {
     loadCode();
   } catch (const LoadError& e) {
@@ -333,7 +352,7 @@ ASErr PluginHost::quit() {
 }
 
 bool PluginHost::purge() {
-  if (record_->library == nullptr) return true;
+  if (!record_->loaded) return true;
   sendInterface(kSPCacheCaller, kSPPluginPurgeCachesSelector);
   if (accessReferences() > 0) return false;
   SPAccessMessage message{};
@@ -342,7 +361,7 @@ bool PluginHost::purge() {
   return true;
 }
 
-bool PluginHost::loaded() const { return record_->library != nullptr; }
+bool PluginHost::loaded() const { return record_->loaded; }
 bool PluginHost::running() const { return running_; }
 SPPluginRef PluginHost::plugin() const { return record_.get(); }
 void* PluginHost::globals() const { return record_->globals; }

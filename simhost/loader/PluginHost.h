@@ -37,12 +37,24 @@ struct NotifierRecord {
   AINotifierHandle handle = nullptr;
 };
 
+// Reads and checks a plug-in file's resources and property list without loading its code:
+// kind "SPEA", interface version 2, an entry name. Throws LoadError naming the file.
+struct PluginFileInfo {
+  sarvello::res::ResourceFile resources;
+  std::string entryName;
+  std::string pluginName;  // the property list's "pinm", may be empty
+};
+PluginFileInfo readPluginFile(const std::string& path);
+
 class PluginHost {
  public:
   // Reads the file and loads its code; throws LoadError. Registers the SP Access, SP Plug-ins
-  // and AI Notifier suites with host and points host.resource and host.stringResource at the
-  // plug-in's resources.
+  // and AI Notifier suites with host (and the tool side's suites, unless installed already) and
+  // points host.resource and host.stringResource at the plug-in's resources.
   PluginHost(Host& host, const std::string& path);
+  // A plug-in linked into the host program (tests of the frame): entry is its PluginMain and
+  // info its resources. Unloading and reloading only stop and resume its messages.
+  PluginHost(Host& host, SPPluginMainProc entry, PluginFileInfo info);
   ~PluginHost();  // quits a running plug-in and unloads its code
   PluginHost(const PluginHost&) = delete;
   PluginHost& operator=(const PluginHost&) = delete;
@@ -85,6 +97,7 @@ class PluginHost {
   int accessReferences() const;  // SP Access references to the plug-in held now
 
  private:
+  void setUp(PluginFileInfo info);
   void loadCode();
   void unloadCode();
 
@@ -92,15 +105,6 @@ class PluginHost {
   std::unique_ptr<SPPlugin> record_;
   bool running_ = false;
 };
-
-// Reads and checks a plug-in file's resources and property list without loading its code:
-// kind "SPEA", interface version 2, an entry name. Throws LoadError naming the file.
-struct PluginFileInfo {
-  sarvello::res::ResourceFile resources;
-  std::string entryName;
-  std::string pluginName;  // the property list's "pinm", may be empty
-};
-PluginFileInfo readPluginFile(const std::string& path);
 
 }  // namespace simhost
 
