@@ -21,9 +21,10 @@ class SarvelloMain {
   SarvelloMain(const SarvelloMain&) = delete;
   SarvelloMain& operator=(const SarvelloMain&) = delete;
 
-  // Allocates the four grid arrays for the current N: 1 when all four exist, 0 otherwise. A
-  // refused block throws ai::Error("!MEM") after giving back the blocks obtained before it, so
-  // the arrays are never left half allocated.
+  // Allocates the four grid arrays for the current N and stores them in u, v, u_prev, v_prev:
+  // 1 when all four exist, 0 otherwise. The arrays those fields held before are not freed here
+  // (the regrid still reads them). A refused block throws ai::Error("!MEM") after giving back
+  // the blocks obtained before it and leaves the fields unchanged: never a half-allocated grid.
   int allocate_data();
   // True when all four grid arrays exist.
   bool has_grid() const { return u && v && u_prev && v_prev; }
