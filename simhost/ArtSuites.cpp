@@ -31,7 +31,9 @@ AIErr getPathSegmentCount(AIArtHandle path, int16_t* count) {
     Art* art = nullptr;
     if (ASErr err = findPath(host, path, &art)) return err;
     if (count == nullptr) return kBadParameterErr;
-    *count = static_cast<int16_t>(art->segments.size());  // at most kMaxSegments
+    // Art edited directly through Document::find may exceed what a 16-bit count can tell.
+    if (art->segments.size() > Document::kMaxSegments) return kCantHappenErr;
+    *count = static_cast<int16_t>(art->segments.size());
     return kNoErr;
   });
 }

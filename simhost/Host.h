@@ -53,7 +53,8 @@ class Faults {
   void failCall(const std::string& operation, int nth, ASErr code);
   // Every call from now on of the operation answers code, until clear().
   void failAllCalls(const std::string& operation, ASErr code);
-  // The host lacks the named suite (version -1: every version of that name).
+  // The host lacks the named suite (version -1: every version of that name). Acquiring it answers
+  // kSuiteNotFoundErr, or kSuiteVersionErr while another version of the name is still there.
   void lackSuite(const std::string& name, int32_t version = -1);
   void clear();  // every injected fault and lacking suite; the call counts stay
 
@@ -155,6 +156,8 @@ class Host {
 
   static Host* current();
 
+  // Every free and dispose of the suites accepts none and ignores it; a block or handle the host
+  // did not hand out, or has already taken back, is refused with kBadParameterErr.
   SPBasicSuite* basicSuite();
 
   // Suites by name and version. A table registered here can be acquired through SP Basic.
