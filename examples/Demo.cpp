@@ -1,16 +1,22 @@
 // Stirs a circle, a wavy open line and a star with a scripted swirl of the brush, on the
 // in-process stand-in host, and reports after each phase how many vertices the paths have and how
-// far they have moved from where they started.
+// far they have moved from where they started. With --png <file> it also writes a strip of
+// pictures of the drawing, one per phase.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Host.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"
+#if SARVELLO_DEMO_PICTURES
+#include "picture/Picture.h"
+#endif
 
 namespace {
 
@@ -80,10 +86,52 @@ Motion measure(simhost::Host& host, const std::vector<AIArtHandle>& paths,
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  std::string pngPath;
+  if (argc == 3 && std::strcmp(argv[1], "--png") == 0) {
+    pngPath = argv[2];
+  } else if (argc != 1) {
+    std::fprintf(stderr, "usage: %s [--png <file>]\n", argv[0]);
+    return 2;
+  }
+#if !SARVELLO_DEMO_PICTURES
+  if (!pngPath.empty()) {
+    std::fprintf(stderr, "%s: this build cannot write pictures\n", argv[0]);
+    return 2;
+  }
+#endif
+
   const auto began = std::chrono::steady_clock::now();
   simhost::Host host;
+  host.view().width = 440;
+  host.view().height = 440;
   int failures = 0;
+#if SARVELLO_DEMO_PICTURES
+  std::vector<simhost::picture::Image> frames;
+  auto picture = [&] {
+    if (pngPath.empty()) return;
+    // The overlay square's frame in grey, as the tool shows it.
+    simhost::OverlayCall color, frame;
+    color.kind = simhost::OverlayCall::SetColor;
+    color.color = {0x9999, 0x9999, 0x9999};
+    frame.kind = simhost::OverlayCall::DrawRect;
+    const AIPoint topLeft = host.view().toView({kSquare.left, kSquare.top});
+    const AIPoint bottomRight = host.view().toView({kSquare.right, kSquare.bottom});
+    frame.rect.left = topLeft.h;
+    frame.rect.top = topLeft.v;
+    frame.rect.right = bottomRight.h;
+    frame.rect.bottom = bottomRight.v;
+    simhost::picture::Image image;
+    std::string error;
+    if (simhost::picture::renderView(nullptr, host.document(), host.view(), {color, frame}, &image,
+                                     &error))
+      frames.push_back(std::move(image));
+    else
+      std::fprintf(stderr, "picture: %s\n", error.c_str());
+  };
+#else
+  auto picture = [] {};
+#endif
   {
     testsupport::SuiteScope suites(host);
     std::vector<AIArtHandle> paths = {host.document().addPath(circle(-70.0f, 60.0f, 60.0f), true),
@@ -101,6 +149,7 @@ int main() {
     for (AIArtHandle art : paths)
       for (const AIPathSegment& s : host.document().find(art)->segments) start.push_back(s.p);
     std::printf("%-26s vertices %6d\n", "start (polylines)", engine->vertex_total);
+    picture();
 
     int step = 0;
     auto tick = [&] {
@@ -112,6 +161,7 @@ int main() {
       const Motion m = measure(host, paths, start);
       std::printf("%-26s vertices %6d   moved mean %7.2f  max %7.2f units   (step %d)\n", phase,
                   m.vertices, m.mean, m.max, step);
+      picture();
     };
 
     // A swirl: the brush circles the centre of the square twice.
@@ -141,6 +191,17 @@ int main() {
 
     engine.reset();
   }
+#if SARVELLO_DEMO_PICTURES
+  if (!pngPath.empty()) {
+    std::string error;
+    if (simhost::picture::writePng(simhost::picture::strip(frames), pngPath, &error)) {
+      std::printf("pictures of the %zu phases: %s\n", frames.size(), pngPath.c_str());
+    } else {
+      std::fprintf(stderr, "cannot write %s: %s\n", pngPath.c_str(), error.c_str());
+      ++failures;
+    }
+  }
+#endif
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   const simhost::Outstanding left = host.outstanding();
