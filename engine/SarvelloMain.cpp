@@ -95,6 +95,9 @@ class BlockHolder {
   void* fBlock;
 };
 
+// The largest resolution whose (N+2)^2 elements can be counted in an int.
+constexpr int kMaxResolution = 46338;
+
 int grid_elements(int n) { return (n + 2) * (n + 2); }
 
 }  // namespace
@@ -130,6 +133,12 @@ void SarvelloMain::release_grid() {
 }
 
 int SarvelloMain::allocate_data() {
+  // A resolution whose element count does not fit an int cannot be indexed: it is refused like
+  // a block the host cannot give.
+  if (N < 1 || N > kMaxResolution) {
+    std::fputs("cannot allocate data\n", stderr);
+    throw ai::Error(kOutOfMemoryErr);
+  }
   const std::size_t bytes = static_cast<std::size_t>(grid_elements(N)) * sizeof(float);
   // The four blocks are taken before any field changes: a refusal gives back what was obtained
   // and leaves the fields (and the grid they describe) as they were.

@@ -306,6 +306,13 @@ TEST_F(EngineTest, RefusedRegridKeepsTheOldGrid) {
     EXPECT_EQ(host.outstanding().spBlocks, 4u);
     EXPECT_EQ(host.outstanding().spBlockBytes, 4u * 66 * 66 * 4);
   }
+  // A resolution too large to index is refused the same way.
+  engine->pending_N = 1 << 30;
+  CaptureStderr();
+  EXPECT_EQ(engine->advect_and_subdivide(kRect), kOutOfMemoryErr);
+  EXPECT_EQ(GetCapturedStderr(), "cannot allocate data\n");
+  EXPECT_EQ(engine->N, 64);
+  EXPECT_EQ(engine->u, oldU);
   // The engine goes on with the grid it kept.
   EXPECT_EQ(engine->u[100], 0.25f);
   EXPECT_EQ(engine->display(nullptr, Rect{}), 0);

@@ -57,9 +57,9 @@ class EngineTest : public ::testing::Test {
     return a ? a->segments : std::vector<AIPathSegment>{};
   }
 
-  int messageAlerts() const {
+  int messageAlerts() {
     int n = 0;
-    for (const simhost::Alert& alert : const_cast<simhost::Host&>(host).alerts())
+    for (const simhost::Alert& alert : host.alerts())
       if (alert.kind == simhost::Alert::Message) ++n;
     return n;
   }

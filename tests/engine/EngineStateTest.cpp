@@ -119,7 +119,6 @@ TEST_F(BrushTest, DragWritesTheDisplacementIntoTheCellUnderTheBrush) {
   expected.up[33 + 66 * 33] = (0.51f - 0.5f) * 16000.0f;
   expected.vp[33 + 66 * 33] = 0.0f;
   expectStep(expected);
-  EXPECT_NEAR((0.51f - 0.5f) * 16000.0f, 160.0f, 0.01f);
   EXPECT_EQ(engine->prev_x, 0.51f);
   EXPECT_EQ(messageAlerts(), 0);
 
