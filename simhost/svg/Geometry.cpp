@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <algorithm>
 
 namespace simhost::svg {
 namespace {
@@ -92,7 +93,14 @@ std::string at(const char* what, std::size_t pos) {
 
 Vec reflect(Vec control, Vec about) { return {2 * about.x - control.x, 2 * about.y - control.y}; }
 
+
+
 }  // namespace
+
+bool samePoint(Vec a, Vec b) {
+  const double scale = std::max({1.0, std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)});
+  return std::fabs(a.x - b.x) <= 1e-6 * scale && std::fabs(a.y - b.y) <= 1e-6 * scale;
+}
 
 void appendArc(Subpath& sub, Vec from, double rx, double ry, double xAxisRotation, bool largeArc,
                bool sweep, Vec to) {
@@ -225,7 +233,7 @@ bool parsePathData(std::string_view d, Geometry* out, std::string* error) {
       if (haveSubpath) {
         Subpath& sub = geometry.back();
         // A last anchor on the first one closes the subpath onto it.
-        if (sub.anchors.size() > 1 && sub.anchors.back().p == sub.anchors.front().p) {
+        if (sub.anchors.size() > 1 && samePoint(sub.anchors.back().p, sub.anchors.front().p)) {
           sub.anchors.front().in = sub.anchors.back().in;
           sub.anchors.pop_back();
         }
@@ -248,6 +256,7 @@ bool parsePathData(std::string_view d, Geometry* out, std::string* error) {
       case 'S': case 'Q': argc = 4; break;
       case 'A': argc = 7; break;
     }
+    s.skipSpace();
     for (int i = 0; i < argc; ++i) {
       if (i > 0) s.skipSeparator();
       if (upper == 'A' && (i == 3 || i == 4)) {

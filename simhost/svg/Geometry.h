@@ -30,6 +30,10 @@ struct Subpath {
 
 using Geometry = std::vector<Subpath>;
 
+// Whether two anchors are the same point up to rounding: a subpath written with relative
+// commands seldom returns exactly to its start, and a closing anchor that does is folded away.
+bool samePoint(Vec a, Vec b);
+
 // Path data ("d"). False with *error ("expected a number at character 12") on malformed data.
 bool parsePathData(std::string_view d, Geometry* out, std::string* error);
 

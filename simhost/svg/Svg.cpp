@@ -481,7 +481,7 @@ class Importer {
     Subpath sub;
     for (std::size_t i = 0; i < numbers.size(); i += 2) line(sub, numbers[i], numbers[i + 1]);
     sub.closed = local == "polygon";
-    if (sub.closed && sub.anchors.size() > 1 && sub.anchors.back().p == sub.anchors.front().p) {
+    if (sub.closed && sub.anchors.size() > 1 && samePoint(sub.anchors.back().p, sub.anchors.front().p)) {
       sub.anchors.pop_back();
     }
     out->push_back(std::move(sub));

@@ -1,0 +1,285 @@
+// Import of SVG files into the document and export back to SVG.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "svg/Svg.h"
+
+using namespace simhost;
+using namespace simhost::svg;
+
+namespace {
+
+std::string dataPath(const std::string& name) {
+  const char* root = std::getenv("SARVELLO_SOURCE_DIR");
+  return std::string(root ? root : ".") + "/tests/data/svg/" + name;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Imported {
+  Document document;
+  ViewState view;
+  std::unique_ptr<Drawing> drawing;
+};
+
+std::unique_ptr<Imported> import(const std::string& text, ImportOptions options = {}) {
+  auto out = std::make_unique<Imported>();
+  ImportResult r = importSvg(text, "test.svg", out->document, out->view, options);
+  EXPECT_TRUE(r) << r.error;
+  out->drawing = std::move(r.drawing);
+  return out;
+}
+
+std::string importError(const std::string& text) {
+  Document document;
+  ImportResult r = importSvg(text, "bad.svg", document, ViewState{});
+  EXPECT_FALSE(r);
+  EXPECT_EQ(document.size(), 0u) << "a failed import must add nothing";
+  return r.error;
+}
+
+std::string exported(const Imported& i) {
+  std::string out, error;
+  EXPECT_TRUE(exportSvg(*i.drawing, i.document, &out, &error)) << error;
+  return out;
+}
+
+const Art& artOf(const Imported& i, AIArtHandle h) { return *i.document.find(h); }
+
+void moveAll(Imported& i, float dx, float dy) {
+  for (AIArtHandle h : i.drawing->paths()) {
+    for (AIPathSegment& s : i.document.find(h)->segments) {
+      for (AIRealPoint* p : {&s.p, &s.in, &s.out}) {
+        p->h += dx;
+        p->v += dy;
+      }
+    }
+  }
+}
+
+constexpr const char* kSquare =
+    R"(<svg xmlns="http://www.w3.org/2000/svg"><path id="sq" d="M0 0 H10 V20 H0 Z"/></svg>)";
+
+}  // namespace
+
+TEST(SvgImport, FlipsYAndFitsIntoTheOverlaySquare) {
+  ImportOptions noFit;
+  noFit.fit = false;
+  auto raw = import(kSquare, noFit);
+  ASSERT_EQ(raw->drawing->paths().size(), 1u);
+  const Art& a = artOf(*raw, raw->drawing->paths()[0]);
+  EXPECT_TRUE(a.closed);
+  EXPECT_TRUE(a.selected);
+  ASSERT_EQ(a.segments.size(), 4u);
+  EXPECT_EQ(a.segments[2].p.h, 10.0f);
+  EXPECT_EQ(a.segments[2].p.v, -20.0f);  // y grows upward in artwork
+
+  // Fitted: the shapes' bounds (no canvas given) centred on the view, larger side 360 units.
+  Imported fitted;
+  fitted.view.center = {100, 50};
+  ImportResult r = importSvg(kSquare, "sq.svg", fitted.document, fitted.view);
+  ASSERT_TRUE(r) << r.error;
+  const Art& f = *fitted.document.find(r.drawing->paths()[0]);
+  EXPECT_FLOAT_EQ(f.segments[0].p.h, 100 - 90);
+  EXPECT_FLOAT_EQ(f.segments[0].p.v, 50 + 180);
+  EXPECT_FLOAT_EQ(f.segments[2].p.h, 100 + 90);
+  EXPECT_FLOAT_EQ(f.segments[2].p.v, 50 - 180);
+
+  // With a viewBox, the canvas is fitted, not the shapes.
+  auto boxed = import(R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 40 20">
+                         <rect x="10" y="5" width="20" height="10"/></svg>)");
+  const Art& b = artOf(*boxed, boxed->drawing->paths()[0]);
+  EXPECT_FLOAT_EQ(b.segments[0].p.h, -90);  // (10 - 20) * 9
+  EXPECT_FLOAT_EQ(b.segments[0].p.v, 45);   // -(5 - 10) * 9
+  EXPECT_DOUBLE_EQ(boxed->drawing->canvasWidth(), 40);
+
+  ImportOptions unselected;
+  unselected.select = false;
+  auto u = import(kSquare, unselected);
+  EXPECT_FALSE(artOf(*u, u->drawing->paths()[0]).selected);
+}
+
+TEST(SvgImport, ShapesGroupsAndTransforms) {
+  auto i = import(readText(dataPath("shapes.svg")));
+  const Drawing& d = *i->drawing;
+  // rect, rounded rect, circle, ellipse, line, polyline, polygon, compound ring; nothing from
+  // <defs>, <text>, <image> or foreign elements.
+  EXPECT_EQ(d.shapeCount(), 8u);
+  EXPECT_EQ(d.paths().size(), 9u);
+
+  auto segments = [&](const std::string& id) {
+    const auto paths = d.pathsWithId(id);
+    EXPECT_EQ(paths.size(), 1u) << id;
+    return artOf(*i, paths.at(0)).segments.size();
+  };
+  EXPECT_EQ(segments("box"), 4u);
+  EXPECT_EQ(segments("rounded"), 8u);
+  EXPECT_EQ(segments("sun"), 4u);
+  EXPECT_EQ(segments("egg"), 4u);
+  EXPECT_EQ(segments("horizon"), 2u);
+  EXPECT_EQ(segments("hills"), 5u);
+  EXPECT_EQ(segments("roof"), 3u);
+  EXPECT_EQ(d.pathsWithId("ground").size(), 3u);  // the group's shapes
+  EXPECT_TRUE(d.pathsWithId("nothing").empty());
+
+  // The group's translate and the polygon's rotation both apply: the roof's apex (170, 10) turns
+  // by 10 degrees about (170, 20), then moves down by 60.
+  const Affine& toArt = d.artworkToUser();
+  const Art& roof = artOf(*i, d.pathsWithId("roof")[0]);
+  double x = roof.segments[1].p.h, y = roof.segments[1].p.v;
+  toArt.apply(x, y);
+  EXPECT_NEAR(x, 170 + 10 * std::sin(10 * M_PI / 180), 1e-3);
+  EXPECT_NEAR(y, 80 - 10 * std::cos(10 * M_PI / 180), 1e-3);
+
+  // The circle's anchors lie on it, in user space.
+  for (const AIPathSegment& s : artOf(*i, d.pathsWithId("sun")[0]).segments) {
+    double px = s.p.h, py = s.p.v;
+    toArt.apply(px, py);
+    EXPECT_NEAR(std::hypot(px - 130, py - 25), 15, 1e-3);
+  }
+
+  // The ring is one compound path holding two closed subpaths.
+  const auto ring = d.pathsWithId("ring");
+  ASSERT_EQ(ring.size(), 2u);
+  const AIArtHandle compound = d.art().back();
+  EXPECT_EQ(artOf(*i, compound).kind, kCompoundPathArt);
+  for (std::size_t k = 0; k < 2; ++k) {
+    const Art& sub = artOf(*i, ring[k]);
+    EXPECT_EQ(sub.kind, kPathArt);
+    EXPECT_NE(sub.parent, 0u);
+    EXPECT_TRUE(sub.closed);
+    EXPECT_EQ(sub.subpathIndex, static_cast<int>(k));
+  }
+  EXPECT_EQ(artOf(*i, ring[0]).parent, artOf(*i, ring[1]).parent);
+}
+
+TEST(SvgImport, HiddenAndForeignContentIsNotImported) {
+  auto i = import(R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:x="urn:other">
+      <x:path d="M0 0 L1 1"/>
+      <path d="M0 0 L1 1" display="none"/>
+      <g style="display: none"><path d="M0 0 L1 1"/></g>
+      <clipPath><rect width="5" height="5"/></clipPath>
+      <circle r="0"/>
+      <path d="M5 5"/>
+      <svg:path xmlns:svg="http://www.w3.org/2000/svg" d="M0 0 L2 2"/>
+    </svg>)");
+  EXPECT_EQ(i->drawing->paths().size(), 1u);  // only the prefixed SVG path
+}
+
+TEST(SvgImport, InvalidInputNamesTheFileAndThePlace) {
+  EXPECT_EQ(importError("<svg>\n  <g></svg>"), "bad.svg:2:8: not well-formed XML: Start-end tags mismatch");
+  EXPECT_EQ(importError("<html/>"), "bad.svg: not an SVG document: the root element is <html>, not <svg>");
+  EXPECT_EQ(importError("plain text"), "bad.svg:1:11: not well-formed XML: No document element found");
+  EXPECT_EQ(importError("<svg>\n<rect/>\n  <path d=\"M0 0 L1\"/></svg>"),
+            "bad.svg:3:3: <path> attribute d: expected a number at character 8");
+  EXPECT_EQ(importError("<svg><g transform=\"scale(1 2 3)\"><path d=\"M0 0 L1 1\"/></g></svg>"),
+            "bad.svg:1:6: <g> attribute transform: wrong number of arguments to scale at character 1");
+  EXPECT_EQ(importError("<svg><circle r=\"-2\"/></svg>"), "bad.svg:1:6: <circle> attribute r: must not be negative");
+  EXPECT_EQ(importError("<svg><polygon points=\"1 2 3\"/></svg>"),
+            "bad.svg:1:6: <polygon> attribute points: an odd number of coordinates (3)");
+  EXPECT_EQ(importError("<svg><rect width=\"3furlongs\" height=\"1\"/></svg>"),
+            "bad.svg:1:6: <rect> attribute width: unknown unit \"furlongs\"");
+  // A valid shape before a broken one is not left in the document either.
+  EXPECT_NE(importError("<svg><rect width=\"1\" height=\"1\"/><path d=\"Q\"/></svg>"), "");
+
+  Document document;
+  ImportResult r = importSvgFile("/nonexistent/drawing.svg", document, ViewState{});
+  EXPECT_EQ(r.error, "/nonexistent/drawing.svg: cannot read the file: No such file or directory");
+  r = importSvgFile("/", document, ViewState{});
+  EXPECT_EQ(r.error, "/: cannot read the file: Is a directory");
+}
+
+TEST(SvgExport, UntouchedDrawingIsWrittenByteForByte) {
+  const std::string text = readText(dataPath("shapes.svg"));
+  auto i = import(text);
+  EXPECT_EQ(exported(*i), text);
+}
+
+TEST(SvgExport, ChangedShapesBecomePathsAndKeepEverythingElse) {
+  const std::string text = readText(dataPath("shapes.svg"));
+  auto i = import(text);
+  // Move the circle and the polygon.
+  for (const char* id : {"sun", "roof"}) {
+    for (AIPathSegment& s : i->document.find(i->drawing->pathsWithId(id)[0])->segments) {
+      s.p.h += 9;
+      s.in.h += 9;
+      s.out.h += 9;
+    }
+  }
+  const std::string out = exported(*i);
+  // The circle is a path with the circle's other attributes, in their place.
+  EXPECT_NE(out.find("<path id=\"sun\" d=\"M"), std::string::npos) << out;
+  EXPECT_NE(out.find("\" fill=\"orange\" inkscape:label=\"Sun\"/>"), std::string::npos);
+  EXPECT_EQ(out.find("<circle id=\"sun\""), std::string::npos);
+  EXPECT_EQ(out.find("cx=\"130\""), std::string::npos);
+  // The polygon keeps its transform, its geometry written in its own coordinates.
+  EXPECT_NE(out.find("<path id=\"roof\" d=\"M"), std::string::npos);
+  EXPECT_NE(out.find("transform=\"rotate(10 170 20)\"/>"), std::string::npos);
+  // Everything else is as it was: the lines before the circle and after the polygon.
+  EXPECT_EQ(out.substr(0, text.find("<circle id=\"sun\"")), text.substr(0, text.find("<circle id=\"sun\"")));
+  const std::string tail = text.substr(text.find("  </g>"));
+  EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+
+  // Read back, the moved shapes are where the document had them.
+  Imported again;
+  ImportResult r = importSvg(out, "again.svg", again.document, again.view);
+  ASSERT_TRUE(r) << r.error;
+  for (const char* id : {"sun", "roof", "box", "ring"}) {
+    const auto before = i->drawing->pathsWithId(id);
+    const auto after = r.drawing->pathsWithId(id);
+    ASSERT_EQ(before.size(), after.size()) << id;
+    for (std::size_t k = 0; k < before.size(); ++k) {
+      const auto& s0 = i->document.find(before[k])->segments;
+      const auto& s1 = again.document.find(after[k])->segments;
+      ASSERT_EQ(s0.size(), s1.size()) << id;
+      for (std::size_t n = 0; n < s0.size(); ++n) {
+        EXPECT_NEAR(s0[n].p.h, s1[n].p.h, 1e-3) << id;
+        EXPECT_NEAR(s0[n].p.v, s1[n].p.v, 1e-3) << id;
+        EXPECT_NEAR(s0[n].in.h, s1[n].in.h, 1e-3) << id;
+        EXPECT_NEAR(s0[n].out.v, s1[n].out.v, 1e-3) << id;
+      }
+    }
+  }
+}
+
+TEST(SvgExport, PolylinesOfTheToolAreWrittenInTheInputCoordinates) {
+  // What a deformation step leaves: every path a polyline with coinciding control points.
+  ImportOptions noFit;
+  noFit.fit = false;
+  auto i = import(R"svg(<svg xmlns="http://www.w3.org/2000/svg"><g transform="translate(100 0)"><ellipse cx="0" cy="0" rx="4" ry="2"></ellipse></g></svg>)svg", noFit);
+  Art& e = *i->document.find(i->drawing->paths()[0]);
+  e.segments.clear();
+  for (AIRealPoint p : {AIRealPoint{104, 0}, AIRealPoint{100, -2}, AIRealPoint{96, 0}}) {
+    e.segments.push_back({p, p, p, 1});
+  }
+  EXPECT_EQ(exported(*i),
+            R"svg(<svg xmlns="http://www.w3.org/2000/svg"><g transform="translate(100 0)"><path d="M4,0 L0,2 L-4,0 Z"></path></g></svg>)svg");
+}
+
+TEST(SvgExport, FileIsReplacedWholeOrNotAtAll) {
+  auto i = import(kSquare);
+  moveAll(*i, 1, 0);
+  const auto dir = std::filesystem::temp_directory_path() / ("svg-export-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "out.svg").string();
+  std::string error;
+  ASSERT_TRUE(exportSvgFile(*i->drawing, i->document, path, &error)) << error;
+  EXPECT_EQ(readText(path), exported(*i));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "no temporary left";
+
+  EXPECT_FALSE(exportSvgFile(*i->drawing, i->document, (dir / "missing" / "out.svg").string(), &error));
+  EXPECT_NE(error.find("missing/out.svg: cannot write the file: No such file or directory"), std::string::npos) << error;
+  std::filesystem::remove_all(dir);
+}
