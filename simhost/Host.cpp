@@ -247,7 +247,8 @@ Host* gCurrent = nullptr;
 
 void Host::Impl::record(const Alert& alert, Host& host) {
   alerts.push_back(alert);
-  if (host.onAlert) host.onAlert(alerts.back());
+  // The listener gets its own copy: it may show further alerts, which can move the list.
+  if (host.onAlert) host.onAlert(Alert(alert));
 }
 
 Host::Host() : impl_(std::make_unique<Impl>()) {

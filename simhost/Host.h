@@ -204,6 +204,10 @@ class Host {
   std::vector<Alert>& alerts();
   std::function<void(const Alert&)> onAlert;
 
+  // The tool side's state (simhost/tool: its registrations and the invalid parts of the view),
+  // set by installToolSuites and ended with the host.
+  std::shared_ptr<void> toolSide;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

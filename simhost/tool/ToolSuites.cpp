@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -31,23 +30,17 @@ Record* findRecord(std::vector<Record>& records, Kind kind, H handle) {
   return &records[index - 1];
 }
 
-// One tool state per host that installed the tool suites.
-std::map<const Host*, std::unique_ptr<ToolState>>& states() {
-  static std::map<const Host*, std::unique_ptr<ToolState>> all;
-  return all;
-}
-
 // Runs a suite function's body: the current host and its tool state, an injected fault first,
 // and no C++ exception crossing into the plug-in.
 template <class Body>
 ASErr toolCall(const char* operation, Body&& body) {
   Host* host = Host::current();
   if (host == nullptr) return kCantHappenErr;
-  auto found = states().find(host);
-  if (found == states().end()) return kCantHappenErr;
+  auto* state = static_cast<ToolState*>(host->toolSide.get());
+  if (state == nullptr) return kCantHappenErr;
   try {
     if (ASErr injected = host->faults().check(operation)) return injected;
-    return body(*host, *found->second);
+    return body(*host, *state);
   } catch (const std::bad_alloc&) {
     return kOutOfMemoryErr;
   } catch (...) {
@@ -390,7 +383,7 @@ AnnotatorRecord* ToolState::findAnnotator(AIAnnotatorHandle handle) {
 }
 
 void installToolSuites(Host& host) {
-  states()[&host] = std::make_unique<ToolState>();
+  host.toolSide = std::make_shared<ToolState>();
   host.addSuite(kAIMenuSuite, kAIMenuSuiteVersion, &gMenuSuite);
   host.addSuite(kAIToolSuite, kAIToolSuiteVersion, &gToolSuite);
   host.addSuite(kADMIconSuite, kADMIconSuiteVersion, &gIconSuite);
@@ -400,10 +393,9 @@ void installToolSuites(Host& host) {
 }
 
 ToolState& toolState(Host& host) {
-  auto found = states().find(&host);
-  if (found == states().end())
-    throw std::logic_error("the tool suites are not installed on this host");
-  return *found->second;
+  auto* state = static_cast<ToolState*>(host.toolSide.get());
+  if (state == nullptr) throw std::logic_error("the tool suites are not installed on this host");
+  return *state;
 }
 
 }  // namespace simhost
