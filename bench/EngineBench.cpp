@@ -32,6 +32,7 @@ void BM_AdvectAndSubdivide(benchmark::State& state) {
   simhost::Host host;
   testsupport::SuiteScope suites(host);
   auto engine = std::make_unique<SarvelloMain>();
+  engine->setParameter(-1, -1, -1, -1, 0.75f, -1);  // a dense sampling: a few thousand points
   const _t_ASRealRect rect{-200.0f, 200.0f, 200.0f, -200.0f};
   // A swirl in the field so the points really move.
   for (int j = 0; j < 66; ++j)
@@ -44,7 +45,7 @@ void BM_AdvectAndSubdivide(benchmark::State& state) {
   int64_t points = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    // Same input every iteration: a fresh set of circles (about 3,000 points at sampling 2).
+    // Same input every iteration: a fresh set of circles (about 3,400 points).
     for (std::size_t k = 0; k < paths.size(); ++k) {
       const auto segs = ring(0, 0, 40.0f * static_cast<float>(k + 1));
       host.document().find(paths[k])->segments = segs;
