@@ -1,0 +1,203 @@
+// The built module Sarvello.aip, loaded through the stand-in host's loader.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "Host.h"
+#include "PluginHost.h"
+
+namespace {
+
+const std::string kModule = SARVELLO_MODULE_PATH;
+
+std::string run(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
+    ::pclose(p);
+  }
+  return out;
+}
+
+// True while the system has the module's code loaded in this process.
+bool codeLoaded(const std::string& path) {
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return false;
+  ::dlclose(handle);
+  return true;
+}
+
+std::vector<std::string> errorTexts(simhost::Host& host) {
+  std::vector<std::string> texts;
+  for (const auto& a : host.alerts())
+    if (a.kind == simhost::Alert::Error) texts.push_back(a.text);
+  return texts;
+}
+
+TEST(Module, ExportsOnlyPluginMain) {
+  const std::string symbols = run("nm -D --defined-only '" + kModule + "'");
+  ASSERT_FALSE(symbols.empty());
+  EXPECT_EQ(symbols.substr(symbols.find(' ') + 1), "T PluginMain\n");
+}
+
+class LoadedModule : public ::testing::Test {
+ protected:
+  void SetUp() override { plugins = std::make_unique<simhost::PluginHost>(host, kModule); }
+  void TearDown() override {
+    plugins.reset();
+    EXPECT_FALSE(codeLoaded(kModule));
+    EXPECT_TRUE(host.outstanding().clean()) << host.outstanding().describe();
+  }
+  simhost::Host host;
+  std::unique_ptr<simhost::PluginHost> plugins;
+};
+
+TEST_F(LoadedModule, StartsOnHostMemoryAndQuitsLeavingNothing) {
+  ASSERT_EQ(plugins->start(), kNoErr);
+  ASSERT_NE(plugins->globals(), nullptr);
+  EXPECT_EQ(plugins->name(), "Sarvello");
+  const simhost::Outstanding running = host.outstanding();
+  EXPECT_GE(running.basicBlocks, 2u);  // at least the plug-in object and its suite set
+  EXPECT_GE(running.suiteAcquisitions, 31u);
+  EXPECT_TRUE(errorTexts(host).empty());
+  EXPECT_EQ(plugins->quit(), kNoErr);
+  EXPECT_EQ(plugins->globals(), nullptr);
+  EXPECT_FALSE(plugins->loaded());
+  EXPECT_TRUE(host.outstanding().clean()) << host.outstanding().describe();
+}
+
+TEST_F(LoadedModule, MissingLastSuiteFailsStartupAndReleasesTheOthers) {
+  host.faults().lackSuite(kAIURLSuite);
+  EXPECT_EQ(plugins->start(), kSuiteNotFoundErr);
+  EXPECT_EQ(plugins->globals(), nullptr);
+  EXPECT_FALSE(plugins->running());
+  EXPECT_EQ(host.outstanding().suiteAcquisitions, 0u);
+  EXPECT_EQ(host.outstanding().basicBlocks, 0u);
+  ASSERT_EQ(errorTexts(host).size(), 1u);
+  EXPECT_NE(errorTexts(host)[0].find("(!SUI)"), std::string::npos);
+}
+
+TEST_F(LoadedModule, UnhandledMessagesAnswerZero) {
+  ASSERT_EQ(plugins->start(), kNoErr);
+  SPInterfaceMessage m{};
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(plugins->send("AI Annotation", "AI Something", &m), kNoErr);
+  EXPECT_EQ(plugins->send("SP Properties", "Acquire", &m), kNoErr);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+#if SARVELLO_WARN_UNHANDLED_MESSAGES
+  EXPECT_NE(err.find("Warning: Unhandled plugin message: caller \"AI Annotation\" selector \"AI Something\"\n"),
+            std::string::npos);
+  EXPECT_NE(err.find("Warning: Unhandled plugin message: caller \"SP Properties\" selector \"Acquire\"\n"),
+            std::string::npos);
+#endif
+  EXPECT_TRUE(errorTexts(host).empty());
+}
+
+TEST_F(LoadedModule, UnloadReallyUnloadsAndReloadKeepsTheObject) {
+  ASSERT_EQ(plugins->start(), kNoErr);
+  void* object = plugins->globals();
+  const auto blocks = host.outstanding().basicBlocks;
+  ASSERT_TRUE(plugins->purge());
+  EXPECT_FALSE(codeLoaded(kModule));
+  EXPECT_EQ(host.outstanding().suiteAcquisitions, 0u);
+  EXPECT_EQ(plugins->globals(), object);
+
+  // The next message loads the code again; the object answers with its state intact (its
+  // plug-in reference reaches the About texts of its own resources).
+  EXPECT_EQ(plugins->sendInterface(kSPInterfaceCaller, kSPInterfaceAboutSelector), kNoErr);
+  EXPECT_TRUE(codeLoaded(kModule));
+  EXPECT_EQ(plugins->globals(), object);
+  ASSERT_EQ(host.alerts().size(), 1u);
+  EXPECT_EQ(host.alerts()[0].text, "Sarvello");
+  EXPECT_GE(host.outstanding().suiteAcquisitions, 31u);
+  EXPECT_EQ(host.outstanding().basicBlocks, blocks);
+
+  // Twice more, to be sure nothing is lost on the way.
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(plugins->purge());
+    EXPECT_EQ(plugins->reload(), kNoErr);
+  }
+  EXPECT_EQ(plugins->globals(), object);
+  EXPECT_EQ(plugins->quit(), kNoErr);
+  EXPECT_TRUE(host.outstanding().clean()) << host.outstanding().describe();
+}
+
+TEST_F(LoadedModule, ASecondApplicationStartedNotificationCreatesNothing) {
+  ASSERT_EQ(plugins->start(), kNoErr);
+  const auto before = host.outstanding();
+  EXPECT_EQ(plugins->notify(kAIApplicationStartedNotifier), kNoErr);
+  const auto after = host.outstanding();
+  EXPECT_EQ(after.basicBlocks, before.basicBlocks);
+  EXPECT_EQ(after.spBlocks, before.spBlocks);
+  EXPECT_EQ(after.unicodeStrings, before.unicodeStrings);
+}
+
+// ---- The loader's refusals -------------------------------------------------------------------
+
+class LoaderRefusal : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          ("sarvello-loader-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  // A copy of the module with `from` replaced by `to` (same length) in its property list.
+  std::string patched(const std::string& from, const std::string& to) {
+    std::ifstream in(kModule, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto at = bytes.find(from);
+    EXPECT_NE(at, std::string::npos);
+    if (at != std::string::npos) bytes.replace(at, from.size(), to);
+    const std::string path = (dir / "Patched.aip").string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+  // Loading fails with a message naming the file and saying why, and leaves no code loaded.
+  void expectRefused(const std::string& path, const std::string& why) {
+    try {
+      simhost::PluginHost plugins(host, path);
+      ADD_FAILURE() << "loaded " << path;
+    } catch (const simhost::LoadError& e) {
+      const std::string text = e.what();
+      EXPECT_NE(text.find(path), std::string::npos) << text;
+      EXPECT_NE(text.find(why), std::string::npos) << text;
+    }
+    EXPECT_FALSE(codeLoaded(path));
+  }
+
+  simhost::Host host;
+  std::filesystem::path dir;
+};
+
+TEST_F(LoaderRefusal, FilesThatAreNotPlugins) {
+  const std::string text = (dir / "notes.aip").string();
+  std::ofstream(text) << "not a plug-in\n";
+  expectRefused(text, "not an ELF file");
+  expectRefused((dir / "missing.aip").string(), "No such file");
+  // An ELF file without the plug-in's resources: this test program.
+  std::filesystem::copy_file("/proc/self/exe", dir / "program.aip");
+  expectRefused((dir / "program.aip").string(), "no .sarvello_rsrc section");
+}
+
+TEST_F(LoaderRefusal, WrongKindVersionOrEntry) {
+  // In the property list, codes are stored little-endian: "kind" "SPEA" reads "dnik" "AEPS".
+  expectRefused(patched(std::string("dnik\0\0\0\0\4\0\0\0AEPS", 16), std::string("dnik\0\0\0\0\4\0\0\0AEPX", 16)),
+                "kind is \"XPEA\"");
+  expectRefused(patched(std::string("srvi\0\0\0\0\4\0\0\0\2", 13), std::string("srvi\0\0\0\0\4\0\0\0\3", 13)),
+                "interface version 3");
+  expectRefused(patched(std::string("68xw\0\0\0\0\14\0\0\0PluginMain", 22),
+                        std::string("68xw\0\0\0\0\14\0\0\0PluginMaim", 22)),
+                "no entry point \"PluginMaim\"");
+}
+
+}  // namespace
