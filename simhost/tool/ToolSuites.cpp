@@ -383,7 +383,7 @@ AnnotatorRecord* ToolState::findAnnotator(AIAnnotatorHandle handle) {
 }
 
 void installToolSuites(Host& host) {
-  host.toolSide = std::make_shared<ToolState>();
+  if (!host.toolSide) host.toolSide = std::make_shared<ToolState>();
   host.addSuite(kAIMenuSuite, kAIMenuSuiteVersion, &gMenuSuite);
   host.addSuite(kAIToolSuite, kAIToolSuiteVersion, &gToolSuite);
   host.addSuite(kADMIconSuite, kADMIconSuiteVersion, &gIconSuite);

@@ -87,7 +87,8 @@ struct ToolState {
 };
 
 // Registers AI Menu, AI Tool, ADM Icon, AI Timer, AI Annotator (1004) and the annotator drawer
-// (AI Annotator 1001) with the host, with a fresh ToolState.
+// (AI Annotator 1001) with the host. The host owns the tool state from then on; installing again
+// keeps it.
 void installToolSuites(Host& host);
 
 // The tool state of a host on which installToolSuites was called (throws std::logic_error
