@@ -1,0 +1,133 @@
+// Session files: valid sessions parse into the events they describe; a malformed one is refused
+// whole with the event and what is wrong with it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "session/Session.h"
+
+using namespace simhost::session;
+
+namespace {
+
+std::string dataPath(const std::string& name) {
+  const char* root = std::getenv("SARVELLO_SOURCE_DIR");
+  return std::string(root ? root : ".") + "/tests/data/" + name;
+}
+
+// The error for a session whose only event is `event`.
+std::string eventError(const std::string& event) {
+  SessionResult r = parseSession(R"({"events": [{"type": "pick-tool"}, )" + event + "]}", "s.json");
+  EXPECT_FALSE(r) << event;
+  return r.error;
+}
+
+}  // namespace
+
+TEST(Session, ExampleFileParsesWithPathsResolved) {
+  SessionResult r = parseSessionFile(dataPath("session/stir-wave.json"));
+  ASSERT_TRUE(r) << r.error;
+  const Session& s = *r.session;
+  EXPECT_EQ(s.drawing, dataPath("svg/wave.svg"));
+  EXPECT_TRUE(s.fit);
+  EXPECT_EQ(s.view.width, 800);
+  EXPECT_EQ(s.view.zoom, 1.25);
+  EXPECT_FALSE(s.view.center.has_value());
+  ASSERT_EQ(s.events.size(), 11u);
+  EXPECT_EQ(s.events[0].type, Event::Type::Select);
+  EXPECT_EQ(s.events[0].selection, Event::Selection::All);
+  EXPECT_EQ(s.events[1].type, Event::Type::PickTool);
+  EXPECT_EQ(s.events[2].file, dataPath("session/stir-wave-0.png"));
+  const Event& stroke = s.events[3];
+  EXPECT_EQ(stroke.type, Event::Type::Stroke);
+  EXPECT_EQ(stroke.units, Event::Units::Fraction);
+  ASSERT_EQ(stroke.points.size(), 3u);
+  EXPECT_EQ(stroke.points[1].x, 0.5);
+  EXPECT_EQ(stroke.points[1].y, 0.4);
+  EXPECT_EQ(stroke.drags, 40);
+  EXPECT_EQ(s.events[4].ticks, 30);
+  EXPECT_EQ(s.events[6].selection, Event::Selection::Ids);
+  EXPECT_EQ(s.events[6].ids, (std::vector<std::string>{"wave1", "dot"}));
+  EXPECT_EQ(s.events[7].units, Event::Units::Artwork);
+  EXPECT_EQ(s.events[7].index, 7u);
+  EXPECT_EQ(s.events[10].type, Event::Type::LeaveTool);
+}
+
+TEST(Session, ViewChangesAndDefaults) {
+  SessionResult r = parseSession(R"({"fit": false, "events": [
+      {"type": "view", "zoom": 2, "scroll": [10, -5]},
+      {"type": "view", "center": [1, 2], "width": 640},
+      {"type": "select", "paths": "none"},
+      {"type": "idle", "ticks": 0},
+      {"type": "picture"}]})");
+  ASSERT_TRUE(r) << r.error;
+  EXPECT_FALSE(r.session->fit);
+  EXPECT_TRUE(r.session->drawing.empty());
+  const auto& e = r.session->events;
+  EXPECT_EQ(e[0].view.zoom, 2.0);
+  EXPECT_EQ(e[0].view.scroll->x, 10.0);
+  EXPECT_FALSE(e[0].view.width.has_value());
+  EXPECT_EQ(e[1].view.center->y, 2.0);
+  EXPECT_EQ(e[1].view.width, 640);
+  EXPECT_EQ(e[2].selection, Event::Selection::None);
+  EXPECT_TRUE(e[4].file.empty());
+  EXPECT_STREQ(typeName(e[4].type), "picture");
+}
+
+TEST(Session, MalformedEventsNameTheEventAndTheProblem) {
+  EXPECT_EQ(eventError(R"({"type": "action", "button": "Clear"})"),
+            "s.json: event 1 (action): unknown event type \"action\": panel actions are not supported yet");
+  EXPECT_EQ(eventError(R"({"type": "jump"})"),
+            "s.json: event 1 (jump): unknown event type \"jump\" (known: select, view, pick-tool, "
+            "leave-tool, stroke, idle, picture)");
+  EXPECT_EQ(eventError(R"({"drags": 3})"), "s.json: event 1: the event has no \"type\"");
+  EXPECT_EQ(eventError(R"(42)"), "s.json: event 1: an event must be an object with a \"type\"");
+  EXPECT_EQ(eventError(R"({"type": 3})"), "s.json: event 1: \"type\" must be a string");
+  // Strokes.
+  EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0]], "drags": -1})"),
+            "s.json: event 1 (stroke): \"drags\" must be a whole number from 0 to 10000000");
+  EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0]], "drags": 2.5})"),
+            "s.json: event 1 (stroke): \"drags\" must be a whole number from 0 to 10000000");
+  EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0]]})"),
+            "s.json: event 1 (stroke): the stroke has no \"drags\" (the number of drag events)");
+  EXPECT_EQ(eventError(R"({"type": "stroke", "points": [], "drags": 1})"),
+            "s.json: event 1 (stroke): \"points\" must be a non-empty list of [x, y] pairs");
+  EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0], [1, "a"]], "drags": 1})"),
+            "s.json: event 1 (stroke): point 1 must be a pair of numbers [x, y]");
+  EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0]], "drags": 1, "units": "px"})"),
+            "s.json: event 1 (stroke): \"units\" must be \"fraction\" or \"artwork\"");
+  EXPECT_EQ(eventError(R"({"type": "stroke", "point": [[0, 0]], "drags": 1})"),
+            "s.json: event 1 (stroke): unknown key \"point\"");
+  // Selections, views, idle ticks.
+  EXPECT_EQ(eventError(R"({"type": "select", "paths": "some"})"),
+            "s.json: event 1 (select): \"paths\" must be \"all\" or \"none\"");
+  EXPECT_EQ(eventError(R"({"type": "select", "paths": "all", "ids": ["a"]})"),
+            "s.json: event 1 (select): give either \"paths\" (\"all\" or \"none\") or \"ids\"");
+  EXPECT_EQ(eventError(R"({"type": "select", "ids": ["a", ""]})"),
+            "s.json: event 1 (select): \"ids\" must hold non-empty strings");
+  EXPECT_EQ(eventError(R"({"type": "view", "zoom": 0})"), "s.json: event 1 (view): \"zoom\" must be greater than 0");
+  EXPECT_EQ(eventError(R"({"type": "view"})"),
+            "s.json: event 1 (view): give at least one of \"width\", \"height\", \"zoom\", \"center\", \"scroll\"");
+  EXPECT_EQ(eventError(R"({"type": "view", "width": 100000})"),
+            "s.json: event 1 (view): \"width\" must be a whole number from 1 to 16384");
+  EXPECT_EQ(eventError(R"({"type": "view", "center": [0, 0], "scroll": [1, 1]})"),
+            "s.json: event 1 (view): give \"center\" or \"scroll\", not both");
+  EXPECT_EQ(eventError(R"({"type": "idle"})"), "s.json: event 1 (idle): the idle event has no \"ticks\"");
+  EXPECT_EQ(eventError(R"({"type": "pick-tool", "now": true})"),
+            "s.json: event 1 (pick-tool): unknown key \"now\"");
+}
+
+TEST(Session, MalformedFilesAreRefusedBeforeAnyEvent) {
+  SessionResult r = parseSession("{\n  \"events\": [\n    {\"type\": \"idle\" \"ticks\": 1}\n  ]\n}", "bad.json");
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error.rfind("bad.json:3:27: not valid JSON: syntax error", 0), 0u) << r.error;
+  EXPECT_EQ(parseSession("[]", "x").error, "x: a session must be a JSON object with \"events\"");
+  EXPECT_EQ(parseSession("{}", "x").error, "x: the session has no \"events\"");
+  EXPECT_EQ(parseSession(R"({"events": {}})", "x").error, "x: \"events\" must be a list");
+  EXPECT_EQ(parseSession(R"({"events": [], "evnets": []})", "x").error, "x: unknown key \"evnets\"");
+  EXPECT_EQ(parseSession(R"({"events": [], "fit": 1})", "x").error, "x: \"fit\" must be true or false");
+  EXPECT_EQ(parseSession(R"({"events": [], "view": {"zoom": -1}})", "x").error,
+            "x: view: \"zoom\" must be greater than 0");
+  EXPECT_EQ(parseSessionFile("/nonexistent/run.json").error, "/nonexistent/run.json: cannot read the session file");
+  EXPECT_EQ(parseSessionFile("/").error, "/: cannot read the session file");
+}
