@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <new>
 
 #include "IAIUnicodeString.h"
@@ -52,6 +53,17 @@ bool fractionInSquare(const Rect& square, const AIPoint& point, float* x, float*
   *x = static_cast<float>(dx) / static_cast<float>(width);
   *y = static_cast<float>(dy) / static_cast<float>(height);
   return true;
+}
+
+// A view coordinate from a computed value, held to what the view's coordinate type can carry (a
+// drawer answering a wild text height must not make the position wrap around).
+template <typename T = decltype(AIPoint{}.h)>
+T clampToView(double value) {
+  constexpr double lowest = std::numeric_limits<T>::min();
+  constexpr double highest = std::numeric_limits<T>::max();
+  if (!(value >= lowest)) return std::numeric_limits<T>::min();  // NaN too
+  if (value > highest) return std::numeric_limits<T>::max();
+  return static_cast<T>(value);
 }
 
 }  // namespace
@@ -170,8 +182,8 @@ ASErr SarvelloAnnotator::DrawAnnotation(AIAnnotatorMessage* message) {
     drawer.GetTextHeight(target, &textHeight);
 
     AIPoint origin{};
-    origin.h = square.left + 5;
-    origin.v = square.bottom - static_cast<int32_t>(std::trunc(textHeight + 5.0));
+    origin.h = clampToView(static_cast<double>(square.left) + 5.0);
+    origin.v = clampToView(static_cast<double>(square.bottom) - std::trunc(textHeight + 5.0));
 
     char status[64];
     std::snprintf(status, sizeof status, "Step = %d Vertices = %d", static_cast<int>(step),

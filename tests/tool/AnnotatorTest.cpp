@@ -1,5 +1,6 @@
 // The overlay annotator against the stand-in host's real view and tool suites.
 #include <cmath>
+#include <limits>
 
 #include "ToolFixture.h"
 
@@ -200,6 +201,31 @@ TEST_F(AnnotatorTest, DrawingStopsAtAFailedFrameOrFont) {
   recording.clear();
   EXPECT_NE(kNoErr, draw(&recording));
   EXPECT_TRUE(recording.empty());
+}
+
+TEST_F(AnnotatorTest, WildTextHeightKeepsTheStatusLineInsideTheViewCoordinates) {
+  // A drawer whose text height is not a sensible number.
+  AIAnnotatorDrawerSuite wild = *sAIAnnotatorDrawer;
+  AIAnnotatorDrawerSuite* real = sAIAnnotatorDrawer;
+  for (float height : {std::nanf(""), 1e30f, -1e30f}) {
+    static float answer;
+    answer = height;
+    wild.GetTextHeight = [](AIAnnotatorDrawer*, AIReal* h) -> AIErr {
+      *h = answer;
+      return kNoErr;
+    };
+    sAIAnnotatorDrawer = &wild;
+    simhost::OverlayRecording recording;
+    EXPECT_EQ(kNoErr, draw(&recording));
+    sAIAnnotatorDrawer = real;
+    ASSERT_FALSE(recording.empty());
+    const int32_t v = recording.back().origin.v;
+    if (height > 0) {
+      EXPECT_EQ(std::numeric_limits<int32_t>::min(), v);
+    } else if (height < 0) {
+      EXPECT_EQ(std::numeric_limits<int32_t>::max(), v);
+    }
+  }
 }
 
 TEST_F(AnnotatorTest, DrawingWithoutAnEngineStillDrawsTheOverlay) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "ToolFixture.h"
 #include "tool/EventLoop.h"
@@ -209,6 +210,22 @@ TEST_F(EventLoopTest, ViewChangeRedrawsTheWindowAndTellsActiveAnnotators) {
   EXPECT_EQ(kBadParameterErr, l.dispatch(bad));
   EXPECT_EQ(2.0, host.view().zoom);
   EXPECT_EQ(10.0f, host.view().center.h);
+}
+
+TEST_F(EventLoopTest, LiveLoopTicksByTheClockWithoutCatchingUp) {
+  plugin.emplace(1);
+  simhost::LoopOptions options;
+  options.timing = simhost::LoopOptions::Timing::Live;
+  EventLoop l(host, plugin->self, std::ref(*plugin), options);
+  ASSERT_EQ(kNoErr, l.dispatch(HostEvent::select()));
+  ASSERT_EQ(kNoErr, l.dispatch(HostEvent::idle(600)));  // only a replay lets time pass on demand
+  EXPECT_EQ(0, plugin->count("AI Timer/AI Go"));
+  // Far more than one tick later: one tick and its redraw, not a burst of the missed ones.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  l.pump();
+  EXPECT_EQ(1, plugin->count("AI Timer/AI Go"));
+  EXPECT_EQ(1, plugin->count("AI Annotation/AI Draw"));
+  EXPECT_GE(l.now(), 6);
 }
 
 // ---- Replays of the real annotator and engine --------------------------------------------
