@@ -113,7 +113,11 @@ void playOverlay(cairo_t* cr, const OverlayRecording& overlay) {
         const double box = textHeightForPreset(preset);
         const double baseline = call.origin.v + (box - (fe.ascent + fe.descent)) / 2 + fe.ascent;
         cairo_move_to(cr, call.origin.h, baseline);
-        cairo_show_text(cr, call.text.c_str());
+        // cairo refuses text that is not UTF-8 and would fail the whole picture; such text is
+        // drawn with replacement characters instead.
+        gchar* valid = g_utf8_make_valid(call.text.data(), static_cast<gssize>(call.text.size()));
+        cairo_show_text(cr, valid);
+        g_free(valid);
         cairo_restore(cr);
         break;
       }

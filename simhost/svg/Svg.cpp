@@ -22,6 +22,7 @@
 #include <optional>
 #include <pugixml.hpp>
 #include <set>
+#include <stdexcept>
 
 #include "HostImpl.h"
 #include "svg/Geometry.h"
@@ -298,7 +299,14 @@ class Importer {
   }
 
   bool walk(pugi::xml_node parent, const Affine& ctm, const std::set<std::string>& ids,
-            std::string* error) {
+            std::string* error, int depth = 0) {
+    // Each level of groups is a level of recursion: a bound keeps a hostile file from
+    // exhausting the stack.
+    constexpr int kMaxDepth = 256;
+    if (depth > kMaxDepth) {
+      *error = where(parent) + ": elements nested deeper than " + std::to_string(kMaxDepth) + " levels";
+      return false;
+    }
     for (pugi::xml_node node = parent.first_child(); node; node = node.next_sibling()) {
       if (node.type() != pugi::node_element) continue;
       const std::string local = svgLocalName(node);
@@ -340,7 +348,7 @@ class Importer {
         }
       }
       if (container) {
-        if (!walk(node, local2user, innerIds, error)) return false;
+        if (!walk(node, local2user, innerIds, error, depth + 1)) return false;
         continue;
       }
       Pending p;
@@ -492,17 +500,21 @@ class Importer {
   const ImportOptions& options_;
 };
 
+// Artwork coordinates are 32-bit floats; larger values would turn into infinities.
+AIRealPoint toArtwork(Vec v, const Affine& m) {
+  m.apply(v.x, v.y);
+  constexpr double kLimit = 1e30;
+  if (!(std::fabs(v.x) <= kLimit) || !(std::fabs(v.y) <= kLimit)) {
+    throw std::range_error("coordinates beyond the range of artwork coordinates");
+  }
+  return {static_cast<AIReal>(v.x), static_cast<AIReal>(v.y)};
+}
+
 AIPathSegment toSegment(const Anchor& a, const Affine& m) {
   AIPathSegment s{};
-  double x = a.p.x, y = a.p.y;
-  m.apply(x, y);
-  s.p = {static_cast<AIReal>(x), static_cast<AIReal>(y)};
-  x = a.in.x, y = a.in.y;
-  m.apply(x, y);
-  s.in = {static_cast<AIReal>(x), static_cast<AIReal>(y)};
-  x = a.out.x, y = a.out.y;
-  m.apply(x, y);
-  s.out = {static_cast<AIReal>(x), static_cast<AIReal>(y)};
+  s.p = toArtwork(a.p, m);
+  s.in = toArtwork(a.in, m);
+  s.out = toArtwork(a.out, m);
   s.corner = a.corner ? 1 : 0;
   return s;
 }

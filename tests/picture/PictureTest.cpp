@@ -13,6 +13,12 @@
 using namespace simhost;
 using namespace simhost::picture;
 
+// Fontconfig keeps its configuration for the life of the process; the leak checker is told that
+// this is not ours.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libpango\nleak:libharfbuzz.so\n";
+}
+
 namespace {
 
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;

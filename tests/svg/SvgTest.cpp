@@ -191,6 +191,12 @@ TEST(SvgImport, InvalidInputNamesTheFileAndThePlace) {
             "bad.svg:1:6: <polygon> attribute points: an odd number of coordinates (3)");
   EXPECT_EQ(importError("<svg><rect width=\"3furlongs\" height=\"1\"/></svg>"),
             "bad.svg:1:6: <rect> attribute width: unknown unit \"furlongs\"");
+  EXPECT_EQ(importError("<svg viewBox=\"0 0 10 10\"><path d=\"M0 0 L1e200 0\"/></svg>"),
+            "bad.svg:1:26: <path>: coordinates beyond the range of artwork coordinates");
+  std::string deep = "<svg>";
+  for (int k = 0; k < 300; ++k) deep += "<g>";
+  for (int k = 0; k < 300; ++k) deep += "</g>";
+  EXPECT_NE(importError(deep + "</svg>").find("nested deeper than 256 levels"), std::string::npos);
   // A valid shape before a broken one is not left in the document either.
   EXPECT_NE(importError("<svg><rect width=\"1\" height=\"1\"/><path d=\"Q\"/></svg>"), "");
 
