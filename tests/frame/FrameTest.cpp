@@ -376,3 +376,26 @@ TEST_F(Frame, DefaultErrorBorrowsTheAlertSuiteWhenItHasNone) {
 }
 
 }  // namespace
+
+#include "SDKAboutPluginsHelper.h"
+
+namespace {
+
+TEST_F(Frame, AboutHelperBorrowsItsOwnAlertSuite) {
+  SDKAboutPluginsHelper helper;
+  AIMenuMessage m{};
+  m.d.basic = host.basicSuite();
+  m.d.self = plugins->plugin();
+  helper.PopAboutBox(&m, "About Sarvello", "Sarvello Sample Project");
+  ASSERT_EQ(host.alerts().size(), 1u);
+  EXPECT_EQ(host.alerts()[0].kind, simhost::Alert::About);
+  EXPECT_EQ(host.alerts()[0].text, "About Sarvello");
+  EXPECT_EQ(host.alerts()[0].text2, "Sarvello Sample Project");
+  EXPECT_EQ(host.acquisitions(kADMBasicSuite, kADMBasicSuiteVersion10), 0);
+
+  host.faults().lackSuite(kADMBasicSuite);  // a failed acquisition shows nothing
+  helper.PopAboutBox(&m, "About Sarvello", "Sarvello Sample Project");
+  EXPECT_EQ(host.alerts().size(), 1u);
+}
+
+}  // namespace
