@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <thread>
 
 namespace simhost {
@@ -144,6 +145,14 @@ void EventLoop::idle(int64_t ticks) {
 void EventLoop::pump() {
   if (options_.timing == LoopOptions::Timing::Live) deliverTicksDueBy(clockTicks());
   redraw();
+}
+
+double EventLoop::secondsUntilDue() const {
+  if (nextDue_.empty()) return std::numeric_limits<double>::infinity();
+  int64_t due = nextDue_.begin()->second;
+  for (const auto& [handle, next] : nextDue_) due = std::min(due, next);
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+  return std::max(0.0, static_cast<double>(due) / kHostTicksPerSecond - elapsed.count());
 }
 
 void EventLoop::waitForDragSpacing() {

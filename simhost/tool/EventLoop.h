@@ -134,6 +134,9 @@ class EventLoop {
   void idle(int64_t ticks);
   // Live: delivers the timer messages that are due by the clock and redraws.
   void pump();
+  // Live: seconds until the next timer message is due (0 when one is overdue, infinity while no
+  // timer is active): how long a front end may wait for input before it calls pump().
+  double secondsUntilDue() const;
   // One coalesced redraw: when any part of the view is invalid, every active annotator gets one
   // "AI Draw" with a drawer that records into overlay(). Answers the first non-zero result.
   ASErr redraw();

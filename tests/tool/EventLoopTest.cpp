@@ -217,7 +217,9 @@ TEST_F(EventLoopTest, LiveLoopTicksByTheClockWithoutCatchingUp) {
   simhost::LoopOptions options;
   options.timing = simhost::LoopOptions::Timing::Live;
   EventLoop l(host, plugin->self, std::ref(*plugin), options);
+  EXPECT_TRUE(std::isinf(l.secondsUntilDue()));  // no active timer
   ASSERT_EQ(kNoErr, l.dispatch(HostEvent::select()));
+  EXPECT_LE(l.secondsUntilDue(), 1.0 / 60.0);
   ASSERT_EQ(kNoErr, l.dispatch(HostEvent::idle(600)));  // only a replay lets time pass on demand
   EXPECT_EQ(0, plugin->count("AI Timer/AI Go"));
   // Far more than one tick later: one tick and its redraw, not a burst of the missed ones.
