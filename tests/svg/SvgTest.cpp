@@ -165,6 +165,26 @@ TEST(SvgImport, ShapesGroupsAndTransforms) {
   EXPECT_EQ(artOf(*i, ring[0]).parent, artOf(*i, ring[1]).parent);
 }
 
+TEST(SvgImport, NestedViewportsAndUnits) {
+  ImportOptions noFit;
+  noFit.fit = false;
+  auto i = import(R"svg(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100">
+      <svg x="10" y="10" width="20" height="40" viewBox="0 0 10 10"><rect id="r" width="10" height="10"/></svg>
+      <line id="l" x1="1in" y1="10%" x2="72pt" y2="50%"/></svg>)svg",
+                  noFit);
+  // The inner viewBox scales by 2 and is centred in its 20 x 40 viewport.
+  const Art& r = artOf(*i, i->drawing->pathsWithId("r")[0]);
+  EXPECT_FLOAT_EQ(r.segments[0].p.h, 10);
+  EXPECT_FLOAT_EQ(r.segments[0].p.v, -20);
+  EXPECT_FLOAT_EQ(r.segments[2].p.h, 30);
+  EXPECT_FLOAT_EQ(r.segments[2].p.v, -40);
+  const Art& l = artOf(*i, i->drawing->pathsWithId("l")[0]);
+  EXPECT_FLOAT_EQ(l.segments[0].p.h, 96);
+  EXPECT_FLOAT_EQ(l.segments[0].p.v, -10);
+  EXPECT_FLOAT_EQ(l.segments[1].p.h, 96);
+  EXPECT_FLOAT_EQ(l.segments[1].p.v, -50);
+}
+
 TEST(SvgImport, HiddenAndForeignContentIsNotImported) {
   auto i = import(R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:x="urn:other">
       <x:path d="M0 0 L1 1"/>
