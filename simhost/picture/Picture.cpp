@@ -4,8 +4,6 @@
 #include <cairo.h>
 #include <gio/gio.h>
 #include <librsvg/rsvg.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "svg/Files.h"
 #include "svg/Svg.h"
 
 namespace simhost::picture {
@@ -214,40 +213,6 @@ void renderPaths(cairo_t* cr, const Document& document, const ViewState& view) {
 cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
   static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
   return CAIRO_STATUS_SUCCESS;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    *error = path + ": cannot write the file: " + std::strerror(errno);
-    return false;
-  }
-  std::size_t written = 0;
-  int code = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      code = errno;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  if (::close(fd) != 0 && code == 0) code = errno;
-  if (code == 0 && std::rename(temp.c_str(), path.c_str()) != 0) code = errno;
-  if (code != 0) {
-    ::unlink(temp.c_str());
-    *error = path + ": cannot write the file: " + std::strerror(code);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace

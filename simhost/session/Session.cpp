@@ -9,6 +9,8 @@
 #include <set>
 #include <sstream>
 
+#include "svg/Files.h"
+
 namespace simhost::session {
 
 namespace {
@@ -163,19 +165,6 @@ Event event(const json& object, std::size_t index, const std::string& baseDir) {
                        " (known: select, view, pick-tool, leave-tool, stroke, idle, picture)");
   }
   return e;
-}
-
-std::string lineColumn(const std::string& text, std::size_t offset) {
-  std::size_t line = 1, column = 1;
-  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-  }
-  return std::to_string(line) + ":" + std::to_string(column);
 }
 
 }  // namespace

@@ -6,10 +6,6 @@
 // changed, so every byte it does not need to touch stays as it was.
 #include "svg/Svg.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <map>
@@ -25,6 +21,7 @@
 #include <stdexcept>
 
 #include "HostImpl.h"
+#include "svg/Files.h"
 #include "svg/Geometry.h"
 
 namespace simhost::svg {
@@ -110,19 +107,6 @@ std::vector<AIArtHandle> Drawing::pathsWithId(const std::string& id) const {
 namespace {
 
 // ---- Places in the source, for messages ----
-
-std::string lineColumn(const std::string& text, std::size_t offset) {
-  std::size_t line = 1, column = 1;
-  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-      ++column;  // count characters, not the continuation bytes of UTF-8
-    }
-  }
-  return std::to_string(line) + ":" + std::to_string(column);
-}
 
 // The offset of the '<' that opens the element.
 std::size_t tagOffset(pugi::xml_node node) {
@@ -542,27 +526,6 @@ bool sameSegments(const std::vector<AIPathSegment>& a, const std::vector<AIPathS
   return true;
 }
 
-bool readFile(const std::string& path, std::string* out, std::string* error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    *error = path + ": cannot read the file: " + std::strerror(errno);
-    return false;
-  }
-  std::string text;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  const bool failed = std::ferror(f) != 0;
-  const int code = errno;
-  std::fclose(f);
-  if (failed) {
-    *error = path + ": cannot read the file: " + std::strerror(code);
-    return false;
-  }
-  *out = std::move(text);
-  return true;
-}
-
 }  // namespace
 
 ImportResult importSvg(const std::string& text, const std::string& name, Document& document,
@@ -661,7 +624,7 @@ ImportResult importSvgFile(const std::string& path, Document& document, const Vi
                            const ImportOptions& options) {
   std::string text;
   ImportResult result;
-  if (!readFile(path, &text, &result.error)) return result;
+  if (!readWholeFile(path, &text, &result.error)) return result;
   return importSvg(text, path, document, view, options);
 }
 
@@ -868,48 +831,6 @@ std::string formatNumber(double v) {
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%.9g", v == 0 ? 0.0 : v);
   return buffer;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& text, std::string* error) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    *error = path + ": cannot write the file: " + std::strerror(errno);
-    return false;
-  }
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int code = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      *error = path + ": cannot write the file: " + std::strerror(code);
-      return false;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  // mkstemp makes the file private; give it the usual permissions of a new file.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    const int code = errno;
-    ::unlink(temp.c_str());
-    *error = path + ": cannot write the file: " + std::strerror(code);
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    const int code = errno;
-    ::unlink(temp.c_str());
-    *error = path + ": cannot write the file: " + std::strerror(code);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace

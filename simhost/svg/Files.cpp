@@ -1,0 +1,72 @@
+// Whole-file reads and all-or-nothing writes.
+#include "svg/Files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace simhost {
+
+bool readWholeFile(const std::string& path, std::string* out, std::string* error) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    *error = path + ": cannot read the file: " + std::strerror(errno);
+    return false;
+  }
+  std::string text;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  const bool failed = std::ferror(f) != 0;
+  const int code = errno;
+  std::fclose(f);
+  if (failed) {
+    *error = path + ": cannot read the file: " + std::strerror(code);
+    return false;
+  }
+  *out = std::move(text);
+  return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    *error = path + ": cannot write the file: " + std::strerror(errno);
+    return false;
+  }
+  int code = 0;
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      code = errno;
+      break;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  // mkstemp makes the file private; give it the permissions of any new file.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  if (code == 0 && ::fchmod(fd, 0666 & ~mask) != 0) code = errno;
+  if (code == 0 && ::fsync(fd) != 0) code = errno;
+  if (::close(fd) != 0 && code == 0) code = errno;
+  if (code == 0 && std::rename(temp.c_str(), path.c_str()) != 0) code = errno;
+  if (code != 0) {
+    ::unlink(temp.c_str());
+    *error = path + ": cannot write the file: " + std::strerror(code);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace simhost

@@ -1,0 +1,34 @@
+// Files of the stand-in host's drawings, pictures and sessions: whole-file reads, writes that
+// replace a file whole or not at all, and places in a text for messages.
+#ifndef SARVELLO_SIMHOST_SVG_FILES_H
+#define SARVELLO_SIMHOST_SVG_FILES_H
+
+#include <cstddef>
+#include <string>
+
+namespace simhost {
+
+// The whole file. False with *error ("path: cannot read the file: reason") on failure.
+bool readWholeFile(const std::string& path, std::string* out, std::string* error);
+
+// Writes bytes to a temporary file beside `path` and renames it over `path`, so that readers see
+// the old file or the new one, never a part. On failure nothing is left behind.
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error);
+
+// "line:column" of a byte offset in UTF-8 text, both from 1, columns counted in characters.
+inline std::string lineColumn(const std::string& text, std::size_t offset) {
+  std::size_t line = 1, column = 1;
+  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  return std::to_string(line) + ":" + std::to_string(column);
+}
+
+}  // namespace simhost
+
+#endif
