@@ -240,12 +240,12 @@ const AIFilterSuite kFilter = {nullptr};
 const AIRealMathSuite kRealMath = {nullptr};
 const AIRandomSuite kRandom = {nullptr};
 const ADMTrackerSuite kTracker = {nullptr};
-const ADMDialogSuite kDialog = {nullptr};
-const ADMItemSuite kItem = {nullptr};
-const ADMListSuite kList = {nullptr};
-const ADMEntrySuite kEntry = {nullptr};
-const ADMNotifierSuite kNotifier = {nullptr};
-const ADMDialogGroupSuite kDialogGroup = {nullptr};
+const ADMDialogSuite kDialog = {};
+const ADMItemSuite kItem = {};
+const ADMListSuite kList = {};
+const ADMEntrySuite kEntry = {};
+const ADMNotifierSuite kNotifier = {};
+const ADMDialogGroupSuite kDialogGroup = {};
 
 }  // namespace
 
