@@ -13,6 +13,11 @@
 //            9 characters, messages under 120 characters holding exactly one "%s" and no other "%"
 //   file     the file's bytes as they are (images)
 //   cursor   a PNG image with its hot spot: arguments <x> <y>
+//   dialog   a dialog: lines "title "<text>"", "size <width> <height>" and one
+//            "item <id> <kind> <x> <y> <width> <height> "<text>"" an item (kinds: text, spinedit,
+//            button, group), stored as a string list
+//   menu     a popup menu: argument <name>, the name of a line "<name> <entry> <entry> ..." of the
+//            source, stored as a string list (the name, then the entries)
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -132,6 +137,78 @@ void checkErrorTexts(const std::vector<std::string>& strings, const std::string&
   }
 }
 
+// A quoted text at the end of a line, from the first double quote to the last.
+std::string quoted(const std::string& line, const std::string& where) {
+  const auto first = line.find('"');
+  const auto last = line.rfind('"');
+  if (first == std::string::npos || last == first) fail(where, "expected a \"quoted text\"");
+  if (line.find_first_not_of(" \t", last + 1) != std::string::npos)
+    fail(where, "nothing may follow the quoted text");
+  return line.substr(first + 1, last - first - 1);
+}
+
+const char* itemKind(const std::string& word, const std::string& where) {
+  if (word == "text") return "ADM Text Static Type";
+  if (word == "spinedit") return "ADM Spin Edit Popup Type";
+  if (word == "button") return "ADM Text Push Button Type";
+  if (word == "group") return "ADM Frame Type";
+  fail(where, "unknown item kind \"" + word + "\" (text, spinedit, button, group)");
+}
+
+// A dialog as a string list: the title, "<width> <height>", then one entry an item:
+// "<id>\t<kind>\t<x>\t<y>\t<width>\t<height>\t<text>".
+Bytes compileDialog(const std::string& path) {
+  std::string title;
+  std::string size;
+  std::vector<std::string> items;
+  int number = 0;
+  for (const std::string& line : lines(path, path)) {
+    const std::string where = path + ":" + std::to_string(++number);
+    std::istringstream in(line);
+    std::string word;
+    if (!(in >> word) || word[0] == '#') continue;
+    if (word == "title") {
+      title = quoted(line, where);
+    } else if (word == "size") {
+      std::string w, h, rest;
+      in >> w >> h;
+      if (in >> rest) fail(where, "expected \"size <width> <height>\"");
+      const long width = integer(w, where), height = integer(h, where);
+      if (width <= 0 || height <= 0) fail(where, "a dialog's size must be positive");
+      size = std::to_string(width) + " " + std::to_string(height);
+    } else if (word == "item") {
+      std::string fields[6];
+      for (std::string& f : fields) in >> f;
+      std::string entry = std::to_string(integer(fields[0], where));
+      entry += std::string("\t") + itemKind(fields[1], where);
+      for (int i = 2; i < 6; ++i) entry += "\t" + std::to_string(integer(fields[i], where));
+      const std::string text = quoted(line, where);
+      if (text.find('\t') != std::string::npos) fail(where, "an item's text may not hold a tab");
+      items.push_back(entry + "\t" + text);
+    } else {
+      fail(where, "expected \"title\", \"size\" or \"item\"");
+    }
+  }
+  if (title.empty() || size.empty()) fail(path, "a dialog needs a title and a size");
+  if (items.empty()) fail(path, "a dialog needs at least one item");
+  std::vector<std::string> strings{title, size};
+  strings.insert(strings.end(), items.begin(), items.end());
+  return encodeStringList(strings);
+}
+
+Bytes compileMenu(const std::string& path, const std::string& name, const std::string& where) {
+  for (const std::string& line : lines(path, path)) {
+    std::istringstream in(line);
+    std::string word;
+    if (!(in >> word) || word[0] == '#' || word != name) continue;
+    std::vector<std::string> strings{name};
+    for (std::string entry; in >> entry;) strings.push_back(entry);
+    if (strings.size() < 2) fail(where, "menu \"" + name + "\" has no entries");
+    return encodeStringList(strings);
+  }
+  fail(where, "no menu \"" + name + "\" in " + path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -174,6 +251,11 @@ int main(int argc, char** argv) {
         c.hotX = std::int32_t(integer(words[4], where));
         c.hotY = std::int32_t(integer(words[5], where));
         data = encodeCursor(c);
+      } else if (kind == "dialog") {
+        data = compileDialog(source);
+      } else if (kind == "menu") {
+        if (words.size() != 5) fail(where, "a menu needs its name: <name>");
+        data = compileMenu(source, words[4], where);
       } else {
         fail(where, "unknown kind \"" + kind + "\"");
       }
