@@ -17,7 +17,7 @@ namespace simhost {
 bool Outstanding::clean() const {
   return basicBlocks == 0 && basicBytes == 0 && spBlocks == 0 && spBlockBytes == 0 &&
          suiteAcquisitions == 0 && matchingArrays == 0 && unicodeStrings == 0 &&
-         appContexts == 0 && accessRefs == 0;
+         appContexts == 0 && accessRefs == 0 && dialogs == 0;
 }
 
 namespace {
@@ -60,6 +60,7 @@ std::string Outstanding::describe() const {
   if (appContexts != 0) parts.push_back(plural(appContexts, "app context", "app contexts"));
   if (accessRefs != 0)
     parts.push_back(plural(accessRefs, "access reference", "access references"));
+  if (dialogs != 0) parts.push_back(plural(dialogs, "dialog", "dialogs"));
   if (parts.empty()) return "nothing outstanding";
   return joined(parts);
 }
@@ -316,6 +317,7 @@ Outstanding Host::outstanding() const {
   o.unicodeStrings = impl_->strings.size();
   o.appContexts = impl_->contexts.size();
   o.accessRefs = impl_->accessRefs;
+  o.dialogs = impl_->dialogs;
   return o;
 }
 
@@ -342,6 +344,8 @@ int32_t Host::cursor() const { return impl_->cursor; }
 AIRect& Host::paletteArea() { return impl_->paletteArea; }
 std::map<PreferenceKey, Preference>& Host::preferences() { return impl_->preferences; }
 std::vector<std::string>& Host::openedURLs() { return impl_->openedURLs; }
+std::size_t& Host::dialogCount() { return impl_->dialogs; }
+const std::string& Host::preferencesFile() const { return impl_->preferencesFile; }
 
 void copyToBuffer(const std::string& text, char* buffer, int32_t bufferSize) {
   if (buffer == nullptr || bufferSize <= 0) return;

@@ -29,6 +29,7 @@ struct Outstanding {
   std::size_t unicodeStrings = 0;    // Unicode string handles not yet disposed
   std::size_t appContexts = 0;       // application contexts entered and not left
   std::size_t accessRefs = 0;        // SP Access references not yet released
+  std::size_t dialogs = 0;           // dialog manager dialogs not yet destroyed
   // Details for describe(): the suites still held ("AI Path Suite 1008 x2") and the debug tags of
   // the SP Blocks blocks still allocated ("ai::SPAlloc::AllocateBlock x4"). clean() reads only
   // the counts above.
@@ -183,6 +184,26 @@ class Host {
   // The AI Preference store, and the web addresses the plug-in asked to open (AI URL).
   std::map<PreferenceKey, Preference>& preferences();
   std::vector<std::string>& openedURLs();
+
+  // The preference store kept in a file between runs: $XDG_CONFIG_HOME/sarvello/preferences.ini,
+  // or ~/.config/sarvello/preferences.ini (empty when neither variable is set).
+  static std::string defaultPreferencesPath();
+  // Reads the store from `path`, which from now on is where savePreferences writes. A missing
+  // file is a first start: true, store empty. An unreadable or corrupt file leaves the store
+  // empty, says why in *warning and answers false; the file stays as it is until the host saves.
+  bool usePreferencesFile(const std::string& path, std::string* warning);
+  // Writes the store to that file through a temporary file and a rename; false with the reason
+  // in *error. Without a file there is nothing to save: true.
+  bool savePreferences(std::string* error) const;
+  const std::string& preferencesFile() const;
+
+  // AI URL opens an address with the system's opener (xdg-open) only when this is set and an
+  // opener exists; otherwise it prints the address. Off by default, so that tests never launch a
+  // browser.
+  bool openURLsWithSystem = false;
+
+  // Dialogs of the dialog manager that exist now (counted by simhost/adm).
+  std::size_t& dialogCount();
 
   Outstanding outstanding() const;
   Faults& faults();

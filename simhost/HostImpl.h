@@ -70,6 +70,8 @@ struct Host::Impl {
   AIRect paletteArea{};
   std::map<PreferenceKey, Preference> preferences;
   std::vector<std::string> openedURLs;
+  std::string preferencesFile;  // where the store is kept between runs; empty: nowhere
+  std::size_t dialogs = 0;      // dialog manager dialogs that exist
 
   void record(const Alert& alert, Host& host);
 };

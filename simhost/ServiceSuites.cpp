@@ -1,7 +1,18 @@
 // The host's services beside the document: AI Unicode String, AI Context, ADM Basic,
 // AI Preference, AI URL, and the minimal tables of the suites the plug-in acquires but never
 // calls.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
 #include "HostImpl.h"
+
+extern char** environ;
 
 namespace simhost {
 namespace {
@@ -217,10 +228,44 @@ AIErr putPointPreference(const char* prefix, const char* suffix, const AIPoint* 
 
 // ---- AI URL --------------------------------------------------------------------------------
 
+// The system's opener, when there is one on the PATH.
+std::string findOpener() {
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) return std::string();
+  std::string dirs = path;
+  std::size_t start = 0;
+  while (start <= dirs.size()) {
+    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::string candidate =
+        (end > start ? dirs.substr(start, end - start) : std::string(".")) + "/xdg-open";
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return std::string();
+}
+
+// Hands the address to the opener, as its own argument (never through a shell), and waits for
+// the opener, which returns once the browser has been asked.
+bool launchOpener(const std::string& opener, const std::string& url) {
+  char* const argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(url.c_str()),
+                        nullptr};
+  pid_t pid = 0;
+  if (::posix_spawn(&pid, opener.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 AIErr openURL(const char* url) {
-  return hostCall("AIURL.OpenURL", [&](Host&, HostState& impl) -> ASErr {
+  return hostCall("AIURL.OpenURL", [&](Host& host, HostState& impl) -> ASErr {
     if (url == nullptr || *url == '\0') return kBadParameterErr;
     impl.openedURLs.emplace_back(url);
+    // Only web addresses go to the opener: nothing that it could take for an option or a file.
+    const std::string address = url;
+    const bool web = address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
+    const std::string opener = host.openURLsWithSystem && web ? findOpener() : std::string();
+    if (opener.empty() || !launchOpener(opener, url)) std::printf("Open in a browser: %s\n", url);
     return kNoErr;
   });
 }
