@@ -228,6 +228,8 @@ class Host {
   // The tool side's state (simhost/tool: its registrations and the invalid parts of the view),
   // set by installToolSuites and ended with the host.
   std::shared_ptr<void> toolSide;
+  // The dialog manager's state (simhost/adm), set by installDialogSuites and ended with the host.
+  std::shared_ptr<void> dialogSide;
 
  private:
   struct Impl;

@@ -1,0 +1,109 @@
+// The stand-in host's dialog manager: the ADM Dialog, Item, List, Entry, Notifier and Dialog
+// Group suites over dialogs built from a plug-in's dialog resources, and the user's actions on
+// them (choosing a preset, typing a value, pressing a button, closing a panel).
+#ifndef SARVELLO_SIMHOST_ADM_DIALOGMANAGER_H
+#define SARVELLO_SIMHOST_ADM_DIALOGMANAGER_H
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Host.h"
+
+namespace simhost {
+
+struct DialogItem {
+  int32_t id = 0;
+  std::string kind;  // kADMTextStaticType, kADMSpinEditPopupType, ...
+  std::string text;  // what the item shows; for a spin-edit field its value as text
+  Rect bounds{};     // in the dialog's coordinates
+  ADMItemNotifyProc notify = nullptr;
+  ADMUserData userData = nullptr;
+  // Spin-edit popup: the preset list, the selected entry (-1: none), decimal places, the bounds
+  // of what may be typed and the numeric value.
+  std::vector<std::string> entries;
+  int32_t menuID = 0;
+  int selected = -1;
+  int32_t precision = 0;
+  double minimum = -3.4e38;
+  double maximum = 3.4e38;
+  bool integerBounds = false;
+  double value = 0.0;
+
+  bool isSpinEdit() const { return kind == kADMSpinEditPopupType; }
+  bool isButton() const { return kind == kADMTextPushButtonType; }
+};
+
+struct Dialog {
+  std::uint64_t id = 0;
+  SPPluginRef plugin = nullptr;
+  std::string name;   // the name the plug-in gave
+  std::string title;  // from the resource
+  int32_t resourceID = 0;
+  ADMDialogStyle style = 0;
+  int32_t options = 0;
+  bool modal = false;
+  Rect bounds{};  // on the screen
+  bool visible = true;
+  ADMUserData userData = nullptr;
+  ADMDialogDrawProc drawProc = nullptr;
+  ADMDialogTrackProc trackProc = nullptr;
+  ADMDialogNotifyProc notifyProc = nullptr;
+  ADMDialogDestroyProc destroyProc = nullptr;
+  std::string groupName;  // dock group
+  int32_t dockCode = 0;
+  std::vector<DialogItem> items;  // in resource order
+  int defaultDraws = 0;           // the dialog manager's own drawing, done on request
+  bool destroying = false;
+
+  DialogItem* item(int32_t itemID);  // the first item with that id, or none
+};
+
+struct DialogState {
+  std::uint64_t nextId = 1;
+  std::map<std::uint64_t, Dialog> dialogs;  // the dialogs that exist, in order of creation
+  // How a modal dialog ends: given the dialog, the id of the item that ends it. Unset: item 1.
+  std::function<int32_t(ADMDialogRef dialog)> runModal;
+
+  Dialog* find(ADMDialogRef dialog);
+  Dialog* find(const std::string& name);  // the first dialog with that name, or none
+  static ADMDialogRef ref(const Dialog& dialog);
+};
+
+// Registers the dialog suites with the host, replacing its minimal tables. The host owns the
+// dialog state from then on; installing again keeps it.
+void installDialogSuites(Host& host);
+// The dialog state of a host on which installDialogSuites was called (std::logic_error otherwise).
+DialogState& dialogState(Host& host);
+
+// The user's actions. Each answers an empty string when done, otherwise why it was not done
+// (no such panel or item, hidden panel, not a number, no such preset). Choosing, typing and
+// pressing send "ADM User Changed Notifier" to the item's handler.
+std::string choosePreset(Host& host, const std::string& dialogName, int32_t itemID, int entry);
+std::string typeValue(Host& host, const std::string& dialogName, int32_t itemID,
+                      const std::string& text);
+std::string pressButton(Host& host, const std::string& dialogName, int32_t itemID);
+// The close box of a floating panel: hides it.
+std::string closeDialog(Host& host, const std::string& dialogName);
+
+// Asks a dialog to draw itself, or to track the pointer: its handler, or the default.
+void drawDialog(Host& host, ADMDialogRef dialog);
+bool trackDialog(Host& host, ADMDialogRef dialog);
+
+// Destroys every dialog that exists, each after its destroy handler has run. The application's
+// quit sequence calls this before it announces the shutdown, so that panels save their placement.
+void destroyAllDialogs(Host& host);
+
+// The panels' state for people: one block a dialog (title, visibility, bounds, dock group and
+// code, then the values of its fields with their labels).
+std::string describeDialogs(Host& host);
+
+// Resource types of dialogs and popup menus, read through Host::resource.
+inline constexpr std::uint32_t kDialogResourceType = AS_FOURCC('D', 'L', 'O', 'G');
+inline constexpr std::uint32_t kMenuResourceType = AS_FOURCC('M', 'E', 'N', 'U');
+
+}  // namespace simhost
+
+#endif
