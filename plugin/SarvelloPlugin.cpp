@@ -1,7 +1,61 @@
 #include "SarvelloPlugin.h"
 
+#include <sys/time.h>
+
 #include <cstdio>
+#include <cstring>
 #include <new>
+
+#include "ADMNonModalDialog.h"
+#include "IAIUnicodeString.h"
+#include "SDKAboutPluginsHelper.h"
+#include "SarvelloAnnotator.h"
+#include "SarvelloMain.h"
+#include "SarvelloSuites.h"
+
+namespace {
+
+constexpr int32_t kMenuItemOptions = 1;
+constexpr int32_t kToolOptions = 1;
+constexpr int32_t kToolIconType = kADMPNGIconType;
+constexpr int16_t kToolPlacement = -2;
+constexpr int32_t kTimerPeriod = 1;
+
+bool same(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
+// Runs a handler's body with the plug-in's error convention: a host failure thrown as ai::Error
+// becomes its code, anything else "CANT".
+template <typename Body>
+ASErr guarded(Body&& body) {
+  try {
+    return body();
+  } catch (const ai::Error& error) {
+    return error.code();
+  } catch (...) {
+    return kCantHappenErr;
+  }
+}
+
+// A suite the operation cannot do without; a missing one fails like an unexpected state.
+template <typename Suite>
+Suite& need(Suite* suite) {
+  if (suite == nullptr) throw ai::Error(kCantHappenErr);
+  return *suite;
+}
+
+// The system time in seconds, to the microsecond.
+double CurrentTime() {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_usec) * 1e-06;
+}
+
+// Shows the tool's cursor; whether the host could is of no consequence to the handlers.
+void SetToolCursor(SPPluginRef pluginRef) {
+  if (sADMBasic != nullptr) sADMBasic->SetPlatformCursor(pluginRef, kSarvelloCursorID);
+}
+
+}  // namespace
 
 Plugin* AllocatePlugin(SPPluginRef pluginRef) {
   SarvelloPlugin* plugin = new SarvelloPlugin(pluginRef);
@@ -15,6 +69,12 @@ Plugin* AllocatePlugin(SPPluginRef pluginRef) {
 // the reload constructor sets the virtual table of the code loaded now and writes no field, so the
 // object keeps all of its state.
 void FixupReload(Plugin* plugin) { new (plugin) SarvelloPlugin(PluginReloadTag{}); }
+
+// Where the parameter panel sends its values.
+SarvelloAnnotator* PanelAnnotator() {
+  const auto* plugin = static_cast<SarvelloPlugin*>(gPlugin);
+  return plugin != nullptr ? plugin->annotator() : nullptr;
+}
 
 SarvelloPlugin::SarvelloPlugin(SPPluginRef pluginRef)
     : Plugin(pluginRef),
@@ -31,10 +91,159 @@ SarvelloPlugin::SarvelloPlugin(SPPluginRef pluginRef)
   std::snprintf(fName, sizeof fName, "%s", "Sarvello");
 }
 
-// The annotator and the panels are gone by now (application shutdown notification).
+// The annotator and the panels are gone by now (application shutdown notification, or at the
+// latest ShutdownPlugin).
 SarvelloPlugin::~SarvelloPlugin() = default;
 
+// ---- Start-up and registration -------------------------------------------------------------
+
+ASErr SarvelloPlugin::StartupPlugin(SPInterfaceMessage* message) {
+  const ASErr result = guarded([&]() -> ASErr {
+    ai::check_ai_error(Plugin::StartupPlugin(message));
+    ai::check_ai_error(AddMenus(message));
+    ai::check_ai_error(AddAnnotator(message));
+    ai::check_ai_error(AddTool(message));
+    ai::check_ai_error(AddNotifier(message));
+    return AddTimer();
+  });
+  // A failed start-up ends with the object destroyed and nothing else of the plug-in's: the
+  // suites acquired so far go back to the host. The registrations made stay with the host.
+  if (result != kNoErr) Plugin::ShutdownPlugin(message);
+  return result;
+}
+
+ASErr SarvelloPlugin::AddMenus(SPInterfaceMessage*) {
+  return guarded([&]() -> ASErr {
+    const ai::UnicodeString text(kSarvelloMenuItemName, kAIPlatformCharacterEncoding);
+    AIPlatformAddMenuItemDataUS data{};
+    data.groupName = kToolPalettesMenuGroup;
+    data.itemText = text.handle();
+    return need(sAIMenu).AddMenuItem(fSelfRef, kSarvelloMenuItemName, &data, kMenuItemOptions,
+                                     &fPanelMenuItem);
+  });
+}
+
+ASErr SarvelloPlugin::AddAnnotator(SPInterfaceMessage*) {
+  return guarded([&]() -> ASErr {
+    AIAnnotatorSuite& annotators = need(sAIAnnotator);
+    ai::check_ai_error(annotators.AddAnnotator(fSelfRef, kSarvelloAnnotatorName, &fAnnotatorHandle));
+    // Drawn only while the tool is selected.
+    return annotators.SetAnnotatorActive(fAnnotatorHandle, false);
+  });
+}
+
+ASErr SarvelloPlugin::AddTool(SPInterfaceMessage*) {
+  return guarded([&]() -> ASErr {
+    ADMIconSuite& icons = need(sADMIcon2);
+    const ADMIconRef icon =
+        icons.GetFromResource(fSelfRef, kSarvelloToolName, kToolIconType, kSarvelloToolIconID);
+    if (icons.GetType(icon) == kADMUnknownIconType) return kBadIconErr;
+
+    AIAddToolData data{};
+    data.title = kSarvelloToolName;
+    data.tooltip = kSarvelloToolName;
+    data.icon = icon;
+    data.sameGroupAs = kToolPlacement;
+    data.sameToolsetAs = kToolPlacement;
+    return need(sAITool).AddTool(fSelfRef, kSarvelloToolName, &data, kToolOptions, &fToolHandle);
+  });
+}
+
+ASErr SarvelloPlugin::AddNotifier(SPInterfaceMessage*) {
+  return guarded([&]() -> ASErr {
+    return need(sAINotifier).AddNotifier(fSelfRef, kSarvelloShutdownNotifierName,
+                                         kAIApplicationShutdownNotifier, &fShutdownNotifier);
+  });
+}
+
+ASErr SarvelloPlugin::AddTimer() {
+  return guarded([&]() -> ASErr {
+    AITimerSuite& timers = need(sAITimer);
+    ai::check_ai_error(timers.AddTimer(fSelfRef, kSarvelloTimerName, kTimerPeriod, &fTimerHandle));
+    // Ticks only while the tool is selected.
+    return timers.SetTimerActive(fTimerHandle, false);
+  });
+}
+
+ASErr SarvelloPlugin::PostStartupPlugin() {
+  const ASErr result = guarded([&]() -> ASErr {
+    if (fAnnotator == nullptr) {
+      // The annotator (and the engine it makes) and the panels point into this module's code.
+      // While any of them exists the plug-in holds an access reference to itself, so that the
+      // host never unloads the code under them.
+      if (fLockDepth == 0) {
+        LockPlugin(true);
+        if (fSelfAccess == nullptr) return kCantHappenErr;
+      }
+      fAnnotator = new (std::nothrow) SarvelloAnnotator();
+      if (fAnnotator == nullptr) return kCantHappenErr;
+    }
+    return kNoErr;
+  });
+  if (fAnnotator == nullptr && fParameterPanel == nullptr && fInfoPanel == nullptr &&
+      fLockDepth > 0) {
+    LockPlugin(false);
+  }
+  return result;
+}
+
+// ---- Messages -------------------------------------------------------------------------------
+
+ASErr SarvelloPlugin::Message(const char* caller, const char* selector, void* message) {
+  return guarded([&]() -> ASErr {
+    const ASErr result = Plugin::Message(caller, selector, message);
+    if (result != kUnhandledMsgErr || !same(caller, kAIAnnotatorCaller)) return result;
+    AIAnnotatorMessage* annotation = static_cast<AIAnnotatorMessage*>(message);
+    if (same(selector, kAIAnnotatorDrawSelector)) return DrawAnnotation(annotation);
+    if (same(selector, kAIAnnotatorInvalidateSelector)) return InvalAnnotation(annotation);
+    return kUnhandledMsgErr;
+  });
+}
+
+ASErr SarvelloPlugin::Notify(AINotifierMessage* message) {
+  return guarded([&]() -> ASErr {
+    if (message != nullptr && fShutdownNotifier != nullptr &&
+        message->notifier == fShutdownNotifier) {
+      DestroyObjects();
+    }
+    return kNoErr;
+  });
+}
+
+void SarvelloPlugin::DestroyObjects() noexcept {
+  delete fParameterPanel;
+  fParameterPanel = nullptr;
+  delete fInfoPanel;
+  fInfoPanel = nullptr;
+  delete fAnnotator;
+  fAnnotator = nullptr;
+  // Nothing of the module's code is referred to any more: the host may unload it again.
+  if (fLockDepth > 0) LockPlugin(false);
+}
+
+ASErr SarvelloPlugin::GoMenuItem(AIMenuMessage* message) {
+  guarded([&]() -> ASErr {
+    if (message == nullptr || message->menuItem == nullptr) return kNoErr;
+    if (message->menuItem == fAboutMenuItem) {
+      SDKAboutPluginsHelper about;
+      about.PopAboutBox(message, "About Sarvello", "Sarvello Sample Project");
+    } else if (message->menuItem == fPanelMenuItem) {
+      if (fParameterPanel != nullptr && sADMDialog != nullptr) {
+        const ADMDialogRef dialog = fParameterPanel->GetDialogRef();
+        sADMDialog->Show(dialog, !sADMDialog->IsVisible(dialog));
+      }
+    }
+    return kNoErr;
+  });
+  return kNoErr;
+}
+
+// ---- Shutdown, unload, reload ---------------------------------------------------------------
+
 ASErr SarvelloPlugin::ShutdownPlugin(SPInterfaceMessage* message) {
+  // Normally the shutdown notification has destroyed them already; a host that quits without
+  // sending it must not leave them (and the plug-in's hold on its own code) behind.
+  DestroyObjects();
   message->d.globals = nullptr;
   return Plugin::ShutdownPlugin(message);
 }
@@ -44,4 +253,123 @@ ASErr SarvelloPlugin::UnloadPlugin(SPInterfaceMessage* message) { return Plugin:
 ASErr SarvelloPlugin::ReloadPlugin(SPInterfaceMessage* message) {
   gPlugin = this;
   return Plugin::ReloadPlugin(message);
+}
+
+// ---- The tool ------------------------------------------------------------------------------
+
+ASErr SarvelloPlugin::SelectTool(AIToolMessage*) {
+  // Whatever fails only skips the steps after it: picking a tool is never refused.
+  guarded([&]() -> ASErr {
+    if (fAnnotator == nullptr) return kNoErr;
+    ai::check_ai_error(need(sAIAnnotator).SetAnnotatorActive(fAnnotatorHandle, true));
+    SarvelloMain* engine = fAnnotator->engine;
+    if (engine != nullptr) engine->prepare();  // running again, and the capture for Retry
+    fAnnotator->step = 0;
+    if (engine != nullptr) engine->clear();
+    // One deformation step at once: the selected paths become polylines; the field is still.
+    ai::check_ai_error(fAnnotator->advect_and_subdivide());
+    ai::check_ai_error(need(sAITimer).SetTimerActive(fTimerHandle, true));
+    AIDocumentViewSuite& view = need(sAIDocumentView);
+    AIBoolean shown = fSavedViewOption;
+    ai::check_ai_error(view.GetShowEdges(nullptr, &shown));
+    fSavedViewOption = shown;
+    ai::check_ai_error(view.SetShowEdges(nullptr, false));
+    if (sADMDialog != nullptr) {
+      if (fInfoPanel != nullptr) sADMDialog->Show(fInfoPanel->GetDialogRef(), true);
+      if (fParameterPanel != nullptr) sADMDialog->Show(fParameterPanel->GetDialogRef(), true);
+    }
+    return kNoErr;
+  });
+  return kNoErr;
+}
+
+ASErr SarvelloPlugin::DeselectTool(AIToolMessage*) {
+  guarded([&]() -> ASErr {
+    if (fAnnotator == nullptr) return kNoErr;
+    ai::check_ai_error(need(sAITimer).SetTimerActive(fTimerHandle, false));
+    ai::check_ai_error(need(sAIAnnotator).SetAnnotatorActive(fAnnotatorHandle, false));
+    // The host redraws the square's area without the overlay.
+    ai::check_ai_error(fAnnotator->Refresh());
+    if (fAnnotator->engine != nullptr) fAnnotator->engine->simplify();
+    ai::check_ai_error(need(sAIDocumentView).SetShowEdges(nullptr, fSavedViewOption));
+    return kNoErr;
+  });
+  return kNoErr;
+}
+
+ASErr SarvelloPlugin::TrackToolCursor(AIToolMessage* message) {
+  return guarded([&]() -> ASErr {
+    if (fAnnotator == nullptr) return kNoErr;
+    SetToolCursor(message->d.self);
+    return fAnnotator->Refresh();
+  });
+}
+
+ASErr SarvelloPlugin::ToolMouseDown(AIToolMessage* message) {
+  return guarded([&]() -> ASErr {
+    if (fAnnotator == nullptr) return kNoErr;
+    SetToolCursor(message->d.self);
+    return fAnnotator->ToolMouseDown(message);
+  });
+}
+
+ASErr SarvelloPlugin::ToolMouseDrag(AIToolMessage* message) {
+  // The end of the last handled drag; the first drag message only starts the clock.
+  static double prev_time = 0.0;
+  return guarded([&]() -> ASErr {
+    if (prev_time == 0.0) prev_time = CurrentTime();
+    if (fAnnotator == nullptr) return kNoErr;
+    SetToolCursor(message->d.self);
+    const double t = CurrentTime();
+    // Drags are dropped until the interval has passed. A clock set back behind the last handled
+    // drag does not hold drags back until it has caught up again.
+    if (t - prev_time <= kDragInterval && t >= prev_time) return kNoErr;
+    ai::check_ai_error(fAnnotator->advect_and_subdivide());
+    ai::check_ai_error(fAnnotator->Refresh());
+    ai::check_ai_error(fAnnotator->ToolMouseDrag(message));
+    // Measured after the work: the deformation's own time adds to the spacing of drags.
+    prev_time = CurrentTime();
+    return kNoErr;
+  });
+}
+
+ASErr SarvelloPlugin::ToolMouseUp(AIToolMessage* message) {
+  return guarded([&]() -> ASErr {
+    if (fAnnotator == nullptr) return kNoErr;
+    return fAnnotator->ToolMouseUp(message);
+  });
+}
+
+ASErr SarvelloPlugin::GoTimer(AITimerMessage*) {
+  return guarded([&]() -> ASErr {
+    int32_t views = 0;
+    if (sAIDocumentView == nullptr || sAIDocumentView->CountDocumentViews(&views) != kNoErr ||
+        views == 0) {
+      return kNoErr;
+    }
+    if (fAnnotator == nullptr) return kNoErr;
+    AIBoolean active = false;
+    ai::check_ai_error(need(sAIAnnotator).GetAnnotatorActive(fAnnotatorHandle, &active));
+    if (!active) return kNoErr;
+    ai::check_ai_error(fAnnotator->advect_and_subdivide());
+    return fAnnotator->Refresh();
+  });
+}
+
+// ---- The overlay ---------------------------------------------------------------------------
+
+ASErr SarvelloPlugin::DrawAnnotation(AIAnnotatorMessage* message) {
+  return guarded([&]() -> ASErr {
+    if (fAnnotator == nullptr) return kNoErr;
+    return fAnnotator->DrawAnnotation(message);
+  });
+}
+
+ASErr SarvelloPlugin::InvalAnnotation(AIAnnotatorMessage* message) {
+  return guarded([&]() -> ASErr {
+    if (message == nullptr || message->invalidationRect == nullptr) return kNoErr;
+    // Without the annotator object nothing of the overlay has been drawn to invalidate.
+    if (fAnnotator == nullptr) return kNoErr;
+    return fAnnotator->InvalidateRect(*message->invalidationRect);
+  });
 }

@@ -1,5 +1,7 @@
 // The plug-in's own class: the one object the host keeps, its registrations with the host and the
-// objects it owns (the annotator and the two panels).
+// objects it owns (the annotator and the two panels), and the handlers through which the host
+// drives the tool: selection, pointer events, the timer tick and the overlay's annotation
+// messages.
 #ifndef SARVELLO_PLUGIN_SARVELLOPLUGIN_H
 #define SARVELLO_PLUGIN_SARVELLOPLUGIN_H
 
@@ -10,6 +12,17 @@ class SarvelloAnnotator;
 class ADMNonModalDialog;
 class EduNonModalDialog;
 
+// Names and resources of what the plug-in registers with the host.
+inline constexpr const char kSarvelloMenuItemName[] = "Sarvello";
+inline constexpr const char kSarvelloAnnotatorName[] = "Sarvello Annotator";
+inline constexpr const char kSarvelloToolName[] = "Sarvello Tool";
+inline constexpr const char kSarvelloShutdownNotifierName[] = "Scrolling Notifier";
+inline constexpr const char kSarvelloTimerName[] = "timer";
+inline constexpr int32_t kSarvelloToolIconID = 16050;
+inline constexpr int32_t kSarvelloCursorID = 16060;
+// Handled drags are at least this far apart, measured from the end of the last handled one.
+inline constexpr double kDragInterval = 0.016666666666666666;
+
 class SarvelloPlugin : public Plugin {
  public:
   explicit SarvelloPlugin(SPPluginRef pluginRef);
@@ -17,9 +30,33 @@ class SarvelloPlugin : public Plugin {
   explicit SarvelloPlugin(PluginReloadTag tag) noexcept : Plugin(tag) {}
   ~SarvelloPlugin() override;
 
+  ASErr StartupPlugin(SPInterfaceMessage* message) override;
+  ASErr PostStartupPlugin() override;
   ASErr ShutdownPlugin(SPInterfaceMessage* message) override;
   ASErr UnloadPlugin(SPInterfaceMessage* message) override;
   ASErr ReloadPlugin(SPInterfaceMessage* message) override;
+  ASErr Message(const char* caller, const char* selector, void* message) override;
+  ASErr Notify(AINotifierMessage* message) override;
+  ASErr GoMenuItem(AIMenuMessage* message) override;
+  ASErr TrackToolCursor(AIToolMessage* message) override;
+  ASErr ToolMouseDown(AIToolMessage* message) override;
+  ASErr ToolMouseDrag(AIToolMessage* message) override;
+  ASErr ToolMouseUp(AIToolMessage* message) override;
+  ASErr SelectTool(AIToolMessage* message) override;
+  ASErr DeselectTool(AIToolMessage* message) override;
+  ASErr GoTimer(AITimerMessage* message) override;
+
+  // The annotation messages, routed by Message.
+  virtual ASErr DrawAnnotation(AIAnnotatorMessage* message);
+  virtual ASErr InvalAnnotation(AIAnnotatorMessage* message);
+
+  // Registration steps of start-up.
+  ASErr AddMenus(SPInterfaceMessage* message);
+  ASErr AddAnnotator(SPInterfaceMessage* message);
+  ASErr AddTool(SPInterfaceMessage* message);
+  ASErr AddNotifier(SPInterfaceMessage* message);
+
+  SarvelloAnnotator* annotator() const { return fAnnotator; }
 
  protected:
   // As in Plugin, no default member initialisers: the reload constructor writes no field.
@@ -33,6 +70,13 @@ class SarvelloPlugin : public Plugin {
   ADMNonModalDialog* fParameterPanel;
   EduNonModalDialog* fInfoPanel;
   AIMenuItemHandle fPanelMenuItem;
+
+ private:
+  // The timer registration, the last step of start-up.
+  ASErr AddTimer();
+  // Destroys the annotator and the panels that exist and gives back the plug-in's hold on its
+  // own code.
+  void DestroyObjects() noexcept;
 };
 
 #endif

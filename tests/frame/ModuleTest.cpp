@@ -101,6 +101,9 @@ TEST_F(LoadedModule, UnhandledMessagesAnswerZero) {
 
 TEST_F(LoadedModule, UnloadReallyUnloadsAndReloadKeepsTheObject) {
   ASSERT_EQ(plugins->start(), kNoErr);
+  // While its annotator exists the plug-in keeps its code loaded; after the shutdown notification
+  // it may be unloaded again.
+  ASSERT_EQ(plugins->notify(kAIApplicationShutdownNotifier), kNoErr);
   void* object = plugins->globals();
   const auto blocks = host.outstanding().basicBlocks;
   ASSERT_TRUE(plugins->purge());
