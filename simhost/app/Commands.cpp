@@ -1,0 +1,508 @@
+#include "app/Commands.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iomanip>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "app/Runner.h"
+#include "app/Sample.h"
+#include "picture/Picture.h"
+#include "svg/Files.h"
+
+namespace simhost::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProgram = "sarvello-host";
+
+const char* const kProgramHelp = R"(Usage: sarvello-host <command> [options]
+
+Stirs SVG drawings with the Sarvello tool: the plug-in module is loaded into this stand-in host,
+the drawing's paths are selected, and the brush strokes of a session push the fluid that carries
+them along.
+
+Commands:
+  demo   stir the built-in sample drawing and write pictures of it
+  run    stir an SVG drawing, replaying a session file or the default strokes
+
+Run "sarvello-host <command> --help" for the options of a command.
+
+Exit codes: 0 success, 1 bad input (unreadable or invalid drawing or session, a module that does
+not load), 2 bad usage (unknown command or option, missing argument).
+)";
+
+const char* const kDemoHelp = R"(Usage: sarvello-host demo [--out DIR] [--plugin FILE]
+
+Stirs a built-in sample drawing (a lattice, concentric rings, a star and a wavy line) with a few
+swirling strokes and writes to DIR:
+  sample.svg    the sample drawing
+  before.png    the drawing before stirring
+  stirred.svg   the stirred drawing
+  stirred.png   a picture of it
+  frames.png    moments of the session side by side, each with the overlay square and its
+                status line
+
+Options:
+  --out DIR       where to write the files (default: out)
+  --plugin FILE   the plug-in module to load (default: Sarvello.aip beside sarvello-host)
+  -h, --help      show this help
+)";
+
+const char* const kRunHelp = R"(Usage: sarvello-host run INPUT.svg [options]
+       sarvello-host run --session FILE [options]   (the session names its drawing)
+
+Imports the drawing into the host's document, replays the session (by default: select every
+path, pick the tool, a few swirling strokes through the overlay square, leave the tool) and
+writes the stirred drawing. The input is never overwritten.
+
+Options:
+  --session FILE      the session to replay (JSON; see docs/USAGE.md)
+  -o, --output FILE   the stirred SVG (default: INPUT.stirred.svg in the current folder)
+  --png FILE          a picture of the stirred drawing
+  --frames DIR        the pictures the session takes (one after each stroke when it asks for
+                      none), as frame-01.png, ... and side by side in frames.png
+  --no-fit            keep the drawing's own coordinates instead of fitting it into the
+                      overlay square
+  --plugin FILE       the plug-in module to load (default: Sarvello.aip beside sarvello-host)
+  -h, --help          show this help
+)";
+
+// A mistake in the command line: exit code 2.
+struct UsageError {
+  std::string message;
+  std::string command;  // for the pointer to the command's help
+};
+
+struct OptionSpec {
+  std::vector<std::string> names;  // the first is the key
+  bool takesValue = false;
+};
+
+struct Arguments {
+  std::map<std::string, std::string> values;  // options with a value, by key
+  std::map<std::string, bool> flags;
+  std::vector<std::string> positional;
+  bool help = false;
+
+  std::optional<std::string> value(const std::string& key) const {
+    auto it = values.find(key);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  bool flag(const std::string& key) const { return flags.count(key) != 0; }
+};
+
+Arguments parseArguments(const std::vector<std::string>& args, std::size_t first,
+                         const std::vector<OptionSpec>& specs, const std::string& command) {
+  Arguments parsed;
+  bool optionsEnded = false;
+  for (std::size_t i = first; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      parsed.positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      parsed.help = true;
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> inlineValue;
+    if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      inlineValue = arg.substr(eq + 1);
+    }
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& s : specs) {
+      for (const std::string& n : s.names) {
+        if (n == name) spec = &s;
+      }
+    }
+    if (spec == nullptr) throw UsageError{"unknown option " + name, command};
+    const std::string& key = spec->names.front();
+    if (parsed.values.count(key) != 0 || parsed.flags.count(key) != 0) {
+      throw UsageError{key + " is given more than once", command};
+    }
+    if (!spec->takesValue) {
+      if (inlineValue) throw UsageError{name + " takes no value", command};
+      parsed.flags[key] = true;
+      continue;
+    }
+    if (inlineValue) {
+      if (inlineValue->empty()) throw UsageError{name + " needs a value", command};
+      parsed.values[key] = *inlineValue;
+    } else {
+      if (i + 1 >= args.size() || args[i + 1].empty()) throw UsageError{name + " needs a value", command};
+      parsed.values[key] = args[++i];
+    }
+  }
+  return parsed;
+}
+
+// The error stream, shared by diagnostics and the progress line: a diagnostic first wipes the
+// progress line, which the next update draws again.
+class Reporter {
+ public:
+  explicit Reporter(Console& console) : console_(console) {}
+  ~Reporter() { clearProgress(); }
+
+  void line(const std::string& text) {
+    clearProgress();
+    console_.err << kProgram << ": " << text << '\n' << std::flush;
+  }
+
+  void progress(const std::string& what, double done, double total) {
+    if (!console_.progress || total <= 0) return;
+    const int percent = static_cast<int>(std::floor(100.0 * std::min(done, total) / total));
+    if (shown_ && percent == percent_) return;
+    percent_ = percent;
+    shown_ = true;
+    console_.err << '\r' << kProgram << ": " << what << ' ' << std::setw(3) << percent << '%' << std::flush;
+  }
+
+  void clearProgress() {
+    if (!shown_) return;
+    console_.err << "\r\033[K" << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  Console& console_;
+  bool shown_ = false;
+  int percent_ = -1;
+};
+
+// A drawing and a session to run through the plug-in, and what came out.
+struct Job {
+  std::string svgText;
+  std::string svgName;
+  session::Session session;
+  std::string sessionName;
+  bool fit = true;
+  std::string pluginPath;
+  bool framesEverywhere = false;
+};
+
+struct Outcome {
+  std::string svg;
+  picture::Image before;
+  picture::Image after;
+  std::vector<Frame> frames;
+  RunStats stats;
+};
+
+// Runs the job; the exit code. Writes no file.
+int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcome) {
+  RunOptions options;
+  options.pluginPath = job.pluginPath;
+  options.framesEverywhere = job.framesEverywhere;
+  options.diagnostic = [&reporter](const std::string& text) { reporter.line(text); };
+  options.progress = [&reporter](double done, double total) { reporter.progress("stirring", done, total); };
+  (void)console;
+
+  Runner runner(options);
+  std::string error;
+  if (!runner.load(job.svgText, job.svgName, job.session, job.sessionName, job.fit, &error) ||
+      !runner.picture(false, &outcome->before, &error)) {
+    reporter.line(error);
+    return kExitBadInput;
+  }
+  if (!runner.start(&error)) {
+    reporter.line(error);
+    return kExitBadInput;
+  }
+  const bool played = runner.play(job.session, &error);
+  reporter.clearProgress();
+  if (!played) reporter.line(job.sessionName + ": " + error);
+  std::string quitError;
+  if (!runner.quit(&quitError)) reporter.line("warning: " + quitError);
+  const Outstanding left = runner.outstanding();
+  if (!left.clean()) {
+    reporter.line("warning: the plug-in left host objects behind after quitting: " + left.describe());
+  }
+  if (!played) return kExitBadInput;
+
+  if (!runner.exportSvg(&outcome->svg, &error) || !runner.picture(false, &outcome->after, &error)) {
+    reporter.line(job.svgName + ": " + error);
+    return kExitBadInput;
+  }
+  outcome->frames = runner.frames();
+  outcome->stats = runner.stats();
+  return kExitOk;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+  return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+// A file can be written there: its folder exists. Checked before the run, so that a run is not
+// wasted on an output that cannot be written.
+bool folderExists(const std::string& file, std::string* error) {
+  const fs::path parent = fs::path(file).parent_path();
+  std::error_code ec;
+  if (fs::is_directory(fs::path(file), ec)) {
+    *error = file + ": is a folder, not a file";
+    return false;
+  }
+  if (parent.empty() || fs::is_directory(parent, ec)) return true;
+  *error = file + ": the folder " + parent.string() + " does not exist";
+  return false;
+}
+
+bool makeFolder(const std::string& dir, std::string* error) {
+  std::error_code ec;
+  if (fs::is_directory(dir, ec)) return true;
+  if (fs::exists(dir, ec)) {
+    *error = dir + ": exists and is not a folder";
+    return false;
+  }
+  fs::create_directories(dir, ec);
+  if (ec) {
+    *error = dir + ": cannot create the folder: " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+std::string seconds(double s) {
+  std::ostringstream out;
+  out << std::fixed << std::setprecision(1) << s << " s";
+  return out.str();
+}
+
+void printSummary(std::ostream& out, const std::string& what, const RunStats& s,
+                  const std::vector<std::string>& written) {
+  out << "Stirred " << what << ": " << s.paths << (s.paths == 1 ? " path, " : " paths, ")
+      << s.verticesBefore << " vertices before, " << s.verticesAfter << " after.\n"
+      << s.drags << " drag events, " << s.timerTicks << " timer ticks, " << s.draws
+      << " fluid steps in " << seconds(s.seconds) << ".\n";
+  if (s.failedMessages > 0) out << s.failedMessages << " messages failed (see the warnings above).\n";
+  if (!written.empty()) {
+    out << "Wrote";
+    for (std::size_t i = 0; i < written.size(); ++i) out << (i == 0 ? " " : ", ") << written[i];
+    out << "\n";
+  }
+}
+
+std::string framesName(std::size_t index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "frame-%02zu.png", index + 1);
+  return name;
+}
+
+// Writes every output; the first failure ends the writing with exit code 1.
+class Writer {
+ public:
+  explicit Writer(Reporter& reporter) : reporter_(reporter) {}
+
+  bool text(const std::string& path, const std::string& bytes) {
+    std::string error;
+    if (!writeFileAtomically(path, bytes, &error)) return fail(error);
+    written.push_back(path);
+    return true;
+  }
+  bool png(const std::string& path, const picture::Image& image) {
+    std::string error;
+    if (!picture::writePng(image, path, &error)) return fail(error);
+    written.push_back(path);
+    return true;
+  }
+  bool strip(const std::string& path, const std::vector<Frame>& frames) {
+    std::vector<picture::Image> images;
+    for (const Frame& f : frames) images.push_back(f.image);
+    return png(path, picture::strip(images));
+  }
+
+  std::vector<std::string> written;
+
+ private:
+  bool fail(const std::string& error) {
+    reporter_.line(error);
+    return false;
+  }
+  Reporter& reporter_;
+};
+
+int commandDemo(const std::vector<std::string>& args, Console& console) {
+  const Arguments a = parseArguments(args, 1, {{{"--out"}, true}, {{"--plugin"}, true}}, "demo");
+  if (a.help) {
+    console.out << kDemoHelp;
+    return kExitOk;
+  }
+  if (!a.positional.empty()) throw UsageError{"unexpected argument " + a.positional.front(), "demo"};
+  const std::string dir = a.value("--out").value_or("out");
+
+  Reporter reporter(console);
+  session::SessionResult parsed = session::parseSession(kSampleSession, "sample session");
+  if (!parsed) {
+    reporter.line(parsed.error);
+    return kExitBadInput;
+  }
+  Job job;
+  job.svgText = kSampleSvg;
+  job.svgName = "sample.svg";
+  job.session = std::move(*parsed.session);
+  job.sessionName = "sample session";
+  job.session.view = sampleView();
+  job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
+  Outcome outcome;
+  if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) return code;
+
+  std::string error;
+  if (!makeFolder(dir, &error)) {
+    reporter.line(error);
+    return kExitBadInput;
+  }
+  const fs::path out(dir);
+  Writer writer(reporter);
+  const bool ok = writer.text((out / "sample.svg").string(), kSampleSvg) &&
+                  writer.png((out / "before.png").string(), outcome.before) &&
+                  writer.text((out / "stirred.svg").string(), outcome.svg) &&
+                  writer.png((out / "stirred.png").string(), outcome.after) &&
+                  (outcome.frames.empty() || writer.strip((out / "frames.png").string(), outcome.frames));
+  if (!ok) return kExitBadInput;
+  printSummary(console.out, "the sample drawing", outcome.stats, writer.written);
+  return kExitOk;
+}
+
+int commandRun(const std::vector<std::string>& args, Console& console) {
+  const Arguments a = parseArguments(args, 1,
+                                     {{{"--session"}, true},
+                                      {{"--output", "-o"}, true},
+                                      {{"--png"}, true},
+                                      {{"--frames"}, true},
+                                      {{"--no-fit"}, false},
+                                      {{"--plugin"}, true}},
+                                     "run");
+  if (a.help) {
+    console.out << kRunHelp;
+    return kExitOk;
+  }
+  if (a.positional.size() > 1) throw UsageError{"unexpected argument " + a.positional[1], "run"};
+
+  Reporter reporter(console);
+  session::SessionResult parsed;
+  std::string sessionName = "default session";
+  if (const auto file = a.value("--session")) {
+    sessionName = *file;
+    parsed = session::parseSessionFile(*file);
+  } else {
+    parsed = session::parseSession(kSampleSession, sessionName);
+  }
+  std::string input = a.positional.empty() ? std::string() : a.positional.front();
+  if (input.empty() && parsed) input = parsed.session->drawing;
+  if (input.empty() && (parsed || !a.value("--session"))) {
+    throw UsageError{"no drawing: give INPUT.svg, or a session that names its \"drawing\"", "run"};
+  }
+  if (!parsed) {
+    reporter.line(parsed.error);
+    return kExitBadInput;
+  }
+
+  const std::string output = a.value("--output").value_or(fs::path(input).stem().string() + ".stirred.svg");
+  const std::optional<std::string> png = a.value("--png");
+  const std::optional<std::string> frames = a.value("--frames");
+  for (const std::optional<std::string>& target : {std::optional<std::string>(output), png}) {
+    if (target && sameFile(*target, input)) {
+      throw UsageError{*target + " is the input drawing; choose another output", "run"};
+    }
+  }
+  if (png && sameFile(*png, output)) throw UsageError{"--png and the output are the same file", "run"};
+
+  std::string error;
+  std::string svgText;
+  if (!readWholeFile(input, &svgText, &error)) {
+    reporter.line(error);
+    return kExitBadInput;
+  }
+  bool canWrite = folderExists(output, &error) && (!png || folderExists(*png, &error));
+  for (const session::Event& e : parsed.session->events) {
+    if (canWrite && e.type == session::Event::Type::Picture && !e.file.empty()) {
+      if (sameFile(e.file, input)) {
+        error = sessionName + ": event " + std::to_string(e.index) + " (picture): " + e.file +
+                " is the input drawing";
+        canWrite = false;
+      } else {
+        canWrite = folderExists(e.file, &error);
+      }
+    }
+  }
+  if (canWrite && frames) {
+    std::error_code ec;
+    if (fs::exists(*frames, ec) && !fs::is_directory(*frames, ec)) {
+      error = *frames + ": exists and is not a folder";
+      canWrite = false;
+    }
+  }
+  if (!canWrite) {
+    reporter.line(error);
+    return kExitBadInput;
+  }
+
+  Job job;
+  job.svgText = std::move(svgText);
+  job.svgName = input;
+  job.session = std::move(*parsed.session);
+  job.sessionName = sessionName;
+  job.fit = !a.flag("--no-fit");
+  job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
+  job.framesEverywhere = frames.has_value();
+  Outcome outcome;
+  if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) return code;
+
+  Writer writer(reporter);
+  bool ok = writer.text(output, outcome.svg) && (!png || writer.png(*png, outcome.after));
+  for (const Frame& frame : outcome.frames) {
+    if (ok && !frame.file.empty()) ok = writer.png(frame.file, frame.image);
+  }
+  if (ok && frames) {
+    if (!makeFolder(*frames, &error)) {
+      reporter.line(error);
+      return kExitBadInput;
+    }
+    for (std::size_t i = 0; ok && i < outcome.frames.size(); ++i) {
+      ok = writer.png((fs::path(*frames) / framesName(i)).string(), outcome.frames[i].image);
+    }
+    if (ok && !outcome.frames.empty()) ok = writer.strip((fs::path(*frames) / "frames.png").string(), outcome.frames);
+    if (ok && outcome.frames.empty()) reporter.line("note: the session took no pictures");
+  }
+  if (!ok) return kExitBadInput;
+  printSummary(console.out, input, outcome.stats, writer.written);
+  return kExitOk;
+}
+
+}  // namespace
+
+int runProgram(const std::vector<std::string>& args, Console& console) {
+  std::string command;
+  try {
+    if (args.empty()) throw UsageError{"no command given", ""};
+    command = args.front();
+    if (command == "-h" || command == "--help") {
+      console.out << kProgramHelp;
+      return kExitOk;
+    }
+    if (command == "demo") return commandDemo(args, console);
+    if (command == "run") return commandRun(args, console);
+    throw UsageError{(command.size() > 1 && command[0] == '-' ? "unknown option " : "unknown command ") + command, ""};
+  } catch (const UsageError& e) {
+    const std::string prefix = e.command.empty() ? std::string(kProgram) : std::string(kProgram) + " " + e.command;
+    console.err << prefix << ": " << e.message << "\n"
+                << "Run \"" << prefix << " --help\" for the usage.\n";
+    return kExitUsage;
+  }
+}
+
+}  // namespace simhost::app

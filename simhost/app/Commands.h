@@ -1,0 +1,29 @@
+// The commands of sarvello-host: `demo` and `run`, and the program's help. Callable in-process, so
+// that tests run the program's own code paths with their own streams.
+#ifndef SARVELLO_SIMHOST_APP_COMMANDS_H
+#define SARVELLO_SIMHOST_APP_COMMANDS_H
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace simhost::app {
+
+// Exit codes of the program.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitBadInput = 1;  // unreadable or invalid drawing or session, module that does not load
+inline constexpr int kExitUsage = 2;     // unknown command or option, missing argument
+
+struct Console {
+  std::ostream& out;  // results and the summary
+  std::ostream& err;  // warnings, errors, host diagnostics, progress
+  bool progress = false;  // err is a terminal: show progress on long runs
+  std::string pluginPath;  // the module when --plugin is not given; empty: beside the program
+};
+
+// Runs the program with its arguments (without the program's name); answers the exit code.
+int runProgram(const std::vector<std::string>& args, Console& console);
+
+}  // namespace simhost::app
+
+#endif

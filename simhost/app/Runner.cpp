@@ -1,0 +1,376 @@
+#include "app/Runner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <set>
+#include <tuple>
+
+#include "PluginHost.h"
+#include "svg/Svg.h"
+#include "tool/EventLoop.h"
+#include "tool/ToolSuites.h"
+
+namespace simhost::app {
+
+namespace {
+
+// The tool the plug-in registers; a session's "pick-tool" picks it.
+constexpr const char* kToolName = "Sarvello Tool";
+
+// Idle ticks are let pass in chunks of this many, so that progress can be told on long waits.
+constexpr int kIdleChunk = 60;
+
+std::string eventName(const session::Event& event) {
+  return "event " + std::to_string(event.index) + " (" + session::typeName(event.type) + ")";
+}
+
+void applyViewChange(ViewState& view, const session::ViewChange& change) {
+  if (change.width) view.width = *change.width;
+  if (change.height) view.height = *change.height;
+  if (change.zoom) view.zoom = *change.zoom;
+  if (change.center) {
+    view.center = {static_cast<AIReal>(change.center->x), static_cast<AIReal>(change.center->y)};
+  }
+  if (change.scroll) {
+    view.center = {static_cast<AIReal>(view.center.h + change.scroll->x),
+                   static_cast<AIReal>(view.center.v + change.scroll->y)};
+  }
+}
+
+}  // namespace
+
+std::string describeCode(ASErr code) {
+  const auto byte = [code](int shift) { return static_cast<char>((static_cast<uint32_t>(code) >> shift) & 0xFF); };
+  const std::string text{byte(24), byte(16), byte(8), byte(0)};
+  const bool printable = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+  return printable ? "'" + text + "'" : std::to_string(code);
+}
+
+AIRealRect overlaySquare(const ViewState& view, int size) {
+  const AIRealRect bounds = view.bounds();
+  const float cx = (bounds.left + bounds.right) * 0.5f;
+  const float cy = (bounds.top + bounds.bottom) * 0.5f;
+  const float half = static_cast<float>(size / 2);
+  AIRealRect square{};
+  square.left = cx - half;
+  square.right = cx + half;
+  square.top = cy + half;
+  square.bottom = cy - half;
+  return square;
+}
+
+std::vector<AIRealPoint> strokePositions(const session::Event& stroke, const AIRealRect& square) {
+  std::vector<session::Point> points;
+  for (const session::Point& p : stroke.points) {
+    if (stroke.units == session::Event::Units::Artwork) {
+      points.push_back(p);
+    } else {
+      points.push_back({square.left + p.x * (static_cast<double>(square.right) - square.left),
+                        square.top - p.y * (static_cast<double>(square.top) - square.bottom)});
+    }
+  }
+  const auto artwork = [](const session::Point& p) {
+    return AIRealPoint{static_cast<AIReal>(p.x), static_cast<AIReal>(p.y)};
+  };
+  std::vector<AIRealPoint> out;
+  if (points.empty()) return out;
+
+  // Arc length at each point of the polyline.
+  std::vector<double> at(points.size(), 0.0);
+  for (std::size_t k = 1; k < points.size(); ++k) {
+    at[k] = at[k - 1] + std::hypot(points[k].x - points[k - 1].x, points[k].y - points[k - 1].y);
+  }
+  const double length = at.back();
+
+  out.push_back(artwork(points.front()));
+  std::size_t leg = 1;
+  for (int k = 1; k <= stroke.drags; ++k) {
+    if (length <= 0.0 || points.size() == 1) {
+      out.push_back(artwork(points.back()));
+      continue;
+    }
+    const double s = k == stroke.drags ? length : length * k / stroke.drags;
+    while (leg + 1 < points.size() && at[leg] < s) ++leg;
+    const double span = at[leg] - at[leg - 1];
+    const double t = span > 0.0 ? std::clamp((s - at[leg - 1]) / span, 0.0, 1.0) : 1.0;
+    const session::Point& a = points[leg - 1];
+    const session::Point& b = points[leg];
+    out.push_back(artwork({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}));
+  }
+  out.push_back(artwork(points.back()));
+  return out;
+}
+
+Runner::Runner(RunOptions options) : options_(std::move(options)), host_(std::make_unique<Host>()) {
+  host_->onAlert = [this](const Alert& alert) {
+    switch (alert.kind) {
+      case Alert::Error: note("Sarvello error: " + alert.text); break;
+      case Alert::Message: note("Sarvello: " + alert.text); break;
+      case Alert::About: note("About Sarvello: " + alert.text + " " + alert.text2); break;
+    }
+  };
+}
+
+Runner::~Runner() {
+  // The loop refers to the host's tool side and the module to the host: both end first.
+  loop_.reset();
+  plugin_.reset();
+  drawing_.reset();
+  host_.reset();
+}
+
+void Runner::note(const std::string& line) const {
+  if (options_.diagnostic) options_.diagnostic(line);
+}
+
+bool Runner::start(std::string* error) {
+  const std::string path =
+      options_.pluginPath.empty() ? PluginHost::moduleBesideProgram() : options_.pluginPath;
+  try {
+    plugin_ = std::make_unique<PluginHost>(*host_, path);
+  } catch (const LoadError& e) {
+    *error = e.what();
+    return false;
+  } catch (const std::exception& e) {
+    *error = path + ": cannot load the plug-in: " + e.what();
+    return false;
+  }
+  const ASErr started = plugin_->start();
+  if (started != kNoErr) {
+    *error = path + ": the plug-in failed to start (" + describeCode(started) + ")";
+    plugin_.reset();
+    return false;
+  }
+  LoopOptions loopOptions;
+  loopOptions.keepLog = false;
+  loop_ = std::make_unique<EventLoop>(*host_, plugin_->plugin(), plugin_->sender(), loopOptions);
+  loop_->onError = [this](const SentMessage& sent) {
+    ++stats_.failedMessages;
+    // Each kind of failure is told once; the count goes into the statistics.
+    const std::string key = sent.caller + "/" + sent.selector + "/" + std::to_string(sent.result);
+    if (std::find(reportedFailures_.begin(), reportedFailures_.end(), key) != reportedFailures_.end()) return;
+    reportedFailures_.push_back(key);
+    note("the plug-in answered \"" + sent.caller + "\"/\"" + sent.selector + "\" with " +
+         describeCode(sent.result));
+  };
+  return true;
+}
+
+bool Runner::load(const std::string& svgText, const std::string& name,
+                  const session::Session& session, const std::string& sessionName, bool fit,
+                  std::string* error) {
+  drawing_.reset();
+  frames_.clear();
+  host_->document().clear();
+  ViewState view;
+  applyViewChange(view, session.view);
+  host_->view() = view;
+
+  svg::ImportOptions importOptions;
+  importOptions.fit = fit && session.fit;
+  importOptions.overlaySide = options_.squareSize;
+  svg::ImportResult imported = svg::importSvg(svgText, name, host_->document(), host_->view(), importOptions);
+  if (!imported) {
+    *error = imported.error;
+    return false;
+  }
+  // Every id a selection names must be in the drawing, before anything runs.
+  for (const session::Event& event : session.events) {
+    if (event.type != session::Event::Type::Select) continue;
+    for (const std::string& id : event.ids) {
+      if (imported.drawing->pathsWithId(id).empty()) {
+        *error = sessionName + ": " + eventName(event) + ": " + name +
+                 " has no shape or group with id \"" + id + "\"";
+        host_->document().clear();
+        return false;
+      }
+    }
+  }
+  drawing_ = std::move(imported.drawing);
+  drawingName_ = name;
+  stats_ = RunStats{};
+  reportedFailures_.clear();
+  stats_.paths = drawing_->paths().size();
+  stats_.verticesBefore = vertices();
+  return true;
+}
+
+std::size_t Runner::vertices() const {
+  if (!drawing_) return 0;
+  std::size_t n = 0;
+  for (AIArtHandle path : drawing_->paths()) {
+    if (const Art* art = host_->document().find(path)) n += art->segments.size();
+  }
+  return n;
+}
+
+bool Runner::play(const session::Session& session, std::string* error) {
+  if (!loop_ || !drawing_) {
+    *error = "the plug-in is not started or no drawing is loaded";
+    return false;
+  }
+  const LoopStats before = loop_->stats();
+  const auto started = std::chrono::steady_clock::now();
+  const bool sessionTakesPictures =
+      std::any_of(session.events.begin(), session.events.end(),
+                  [](const session::Event& e) { return e.type == session::Event::Type::Picture; });
+  const bool everywhere = options_.framesEverywhere && !sessionTakesPictures;
+
+  bool ok = true;
+  bool framed = false;  // a frame shows the state after the last event
+  const std::size_t total = session.events.size();
+  for (std::size_t i = 0; i < total && ok; ++i) {
+    const session::Event& event = session.events[i];
+    if (everywhere && event.type == session::Event::Type::LeaveTool && loop_->toolSelected() && !framed) {
+      ok = takeFrame("before " + eventName(event), "", error);
+      if (!ok) break;
+    }
+    ok = playEvent(event, i, total, error);
+    framed = event.type == session::Event::Type::Picture;
+    if (ok && everywhere && loop_->toolSelected() &&
+        (event.type == session::Event::Type::PickTool || event.type == session::Event::Type::Stroke ||
+         event.type == session::Event::Type::Idle)) {
+      ok = takeFrame("after " + eventName(event), "", error);
+      framed = true;
+    }
+    if (options_.progress) options_.progress(static_cast<double>(i + 1), static_cast<double>(total));
+  }
+
+  const LoopStats& after = loop_->stats();
+  stats_.drags += after.drags - before.drags;
+  stats_.timerTicks += after.timerTicks - before.timerTicks;
+  stats_.draws += after.draws - before.draws;
+  stats_.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return ok;
+}
+
+bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_t total,
+                       std::string* error) {
+  using Type = session::Event::Type;
+  switch (event.type) {
+    case Type::Select:
+      return select(event);
+    case Type::View: {
+      HostEvent change;
+      change.kind = HostEvent::Kind::ChangeView;
+      ViewState view = host_->view();
+      applyViewChange(view, event.view);
+      if (event.view.center || event.view.scroll) change.center = view.center;
+      if (event.view.zoom) change.zoom = view.zoom;
+      if (event.view.width) change.width = view.width;
+      if (event.view.height) change.height = view.height;
+      if (loop_->dispatch(change) == kBadParameterErr) {
+        *error = eventName(event) + ": the host cannot show that view";
+        return false;
+      }
+      return true;
+    }
+    case Type::PickTool: {
+      const ToolState& tools = toolState(*host_);
+      if (tools.tools.empty()) {
+        *error = eventName(event) + ": the plug-in registered no tool to pick";
+        return false;
+      }
+      AIToolHandle tool = tools.tools.front().handle;
+      for (const ToolRecord& record : tools.tools) {
+        if (record.name == kToolName) tool = record.handle;
+      }
+      loop_->dispatch(HostEvent::select(tool));
+      return true;
+    }
+    case Type::LeaveTool:
+      loop_->dispatch(HostEvent::deselect());
+      return true;
+    case Type::Stroke:
+      return stroke(event, done, total);
+    case Type::Idle:
+      for (int left = event.ticks; left > 0; left -= kIdleChunk) {
+        loop_->dispatch(HostEvent::idle(std::min(left, kIdleChunk)));
+        if (options_.progress) {
+          options_.progress(done + static_cast<double>(event.ticks - left) / event.ticks, static_cast<double>(total));
+        }
+      }
+      return true;
+    case Type::Picture:
+      return takeFrame(eventName(event), event.file, error);
+  }
+  return true;
+}
+
+bool Runner::select(const session::Event& event) {
+  Document& document = host_->document();
+  using Selection = session::Event::Selection;
+  document.selectAll(event.selection == Selection::All);
+  if (event.selection == Selection::Ids) {
+    for (const std::string& id : event.ids) {
+      for (AIArtHandle path : drawing_->pathsWithId(id)) {
+        if (Art* art = document.find(path)) art->selected = true;
+      }
+    }
+  }
+  return true;
+}
+
+bool Runner::stroke(const session::Event& event, std::size_t done, std::size_t total) {
+  if (!loop_->toolSelected()) note(eventName(event) + ": the tool is not picked, the stroke does nothing");
+  const std::vector<AIRealPoint> positions =
+      strokePositions(event, overlaySquare(host_->view(), options_.squareSize));
+  using Kind = HostEvent::Kind;
+  loop_->dispatch(HostEvent::pointer(Kind::MouseDown, positions.front()));
+  for (std::size_t k = 1; k + 1 < positions.size(); ++k) {
+    loop_->dispatch(HostEvent::pointer(Kind::MouseDrag, positions[k]));
+    if (options_.progress && k % 10 == 0) {
+      options_.progress(done + static_cast<double>(k) / positions.size(), static_cast<double>(total));
+    }
+  }
+  loop_->dispatch(HostEvent::pointer(Kind::MouseUp, positions.back()));
+  return true;
+}
+
+bool Runner::takeFrame(const std::string& label, const std::string& file, std::string* error) {
+  Frame frame;
+  frame.label = label;
+  frame.file = file;
+  std::string why;
+  if (!picture(true, &frame.image, &why)) {
+    *error = label + ": cannot take the picture: " + why;
+    return false;
+  }
+  frames_.push_back(std::move(frame));
+  return true;
+}
+
+bool Runner::quit(std::string* error) {
+  if (!plugin_) return true;
+  const ASErr result = plugin_->quit();
+  if (result != kNoErr) {
+    *error = plugin_->path() + ": the plug-in failed to shut down (" + describeCode(result) + ")";
+    return false;
+  }
+  return true;
+}
+
+Outstanding Runner::outstanding() const { return host_->outstanding(); }
+
+bool Runner::exportSvg(std::string* out, std::string* error) const {
+  if (!drawing_) {
+    *error = "no drawing is loaded";
+    return false;
+  }
+  return svg::exportSvg(*drawing_, host_->document(), out, error);
+}
+
+bool Runner::picture(bool overlay, picture::Image* out, std::string* error) const {
+  static const OverlayRecording none;
+  return picture::renderView(drawing_.get(), host_->document(), host_->view(),
+                             overlay && loop_ ? loop_->overlay() : none, out, error);
+}
+
+RunStats Runner::stats() const {
+  RunStats s = stats_;
+  s.verticesAfter = vertices();
+  return s;
+}
+
+}  // namespace simhost::app

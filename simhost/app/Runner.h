@@ -1,0 +1,135 @@
+// The session runner of sarvello-host: one stand-in host with the plug-in module loaded through
+// the loader, a drawing imported into the host's document, and a session's events turned into the
+// host events of the event loop.
+//
+// Lifecycle: construct, start() (the module is loaded and started), then for each drawing
+// load() and play(), then quit() (the module is shut down and unloaded, and the host's accounting
+// is read). Several drawings can go through one started module: load() gives each a fresh
+// document. Nothing is written to any file here; pictures stay in memory for the caller.
+#ifndef SARVELLO_SIMHOST_APP_RUNNER_H
+#define SARVELLO_SIMHOST_APP_RUNNER_H
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Host.h"
+#include "picture/Picture.h"
+#include "session/Session.h"
+
+namespace simhost {
+class PluginHost;
+class EventLoop;
+namespace svg {
+class Drawing;
+}
+}  // namespace simhost
+
+namespace simhost::app {
+
+struct RunOptions {
+  std::string pluginPath;   // the module file; empty: Sarvello.aip beside the running program
+  int squareSize = 400;     // side of the overlay square in artwork units, as the plug-in has it
+  bool framesEverywhere = false;  // a frame after the tool is picked, after every stroke and
+                                  // before the tool is left, when the session asks for none
+  // Host diagnostics as they come: the plug-in's alerts, its failing messages, the runner's notes.
+  std::function<void(const std::string& line)> diagnostic;
+  // Progress of play(): work done and total, in units of the session's events.
+  std::function<void(double done, double total)> progress;
+};
+
+// A picture taken during the run: the document window with the overlay as it was last drawn.
+struct Frame {
+  std::string label;  // "event 3 (stroke)", "start", ...
+  std::string file;   // where the session asked it to be written, or empty
+  picture::Image image;
+};
+
+struct RunStats {
+  std::size_t paths = 0;
+  std::size_t verticesBefore = 0;  // segments of the drawing's paths after import
+  std::size_t verticesAfter = 0;
+  int64_t drags = 0;       // drag messages sent
+  int64_t timerTicks = 0;  // timer messages sent
+  int64_t draws = 0;       // overlay draws, each one velocity step of the fluid
+  int64_t failedMessages = 0;  // messages the plug-in answered with an error
+  double seconds = 0;      // real time of play()
+};
+
+// The error code as text: 'CANT' for a four-character code, else the number.
+std::string describeCode(ASErr code);
+
+// The overlay square in artwork coordinates (left, top, right, bottom) for a view, computed the
+// way the plug-in computes it.
+AIRealRect overlaySquare(const ViewState& view, int size);
+
+// A stroke's pointer positions: the press at the first point, `drags` drag positions spread
+// evenly along the polyline through the points (the last one at its end) and the release at the
+// last point. Points in fractions of the square are mapped onto `square` (x from its left edge, y
+// from its top edge); artwork points are taken as they are.
+std::vector<AIRealPoint> strokePositions(const session::Event& stroke, const AIRealRect& square);
+
+class Runner {
+ public:
+  explicit Runner(RunOptions options = {});
+  ~Runner();
+  Runner(const Runner&) = delete;
+  Runner& operator=(const Runner&) = delete;
+
+  // Loads the module and starts it. False with *error when the file is not a plug-in that loads
+  // or when its start-up fails.
+  bool start(std::string* error);
+
+  // Sets the session's starting view and imports the SVG into a fresh document (fitted into the
+  // overlay square unless fit is false). Then checks what the session names in the drawing (the
+  // ids of its selections). False with *error naming the file and the place; the document is
+  // empty then.
+  // sessionName prefixes the messages about the session.
+  bool load(const std::string& svgText, const std::string& name, const session::Session& session,
+            const std::string& sessionName, bool fit, std::string* error);
+
+  // Replays the session's events. False with *error only when the host cannot do what an event
+  // asks (no tool to pick, an impossible view); the plug-in's own failures are diagnostics.
+  bool play(const session::Session& session, std::string* error);
+
+  // The application's shutdown: the module is shut down and unloaded. False with *error when the
+  // plug-in failed to shut down. outstanding() then tells what it left behind.
+  bool quit(std::string* error);
+  Outstanding outstanding() const;
+
+  // The drawing as it stands, as SVG text.
+  bool exportSvg(std::string* out, std::string* error) const;
+  // The document window as it stands; with the overlay as it was last drawn when overlay is true.
+  bool picture(bool overlay, picture::Image* out, std::string* error) const;
+
+  const std::vector<Frame>& frames() const { return frames_; }
+  RunStats stats() const;
+  std::size_t vertices() const;  // segments of the drawing's paths now
+
+  Host& host() { return *host_; }
+  const svg::Drawing* drawing() const { return drawing_.get(); }
+
+ private:
+  void note(const std::string& line) const;
+  bool playEvent(const session::Event& event, std::size_t done, std::size_t total,
+                 std::string* error);
+  bool select(const session::Event& event);
+  bool stroke(const session::Event& event, std::size_t done, std::size_t total);
+  bool takeFrame(const std::string& label, const std::string& file, std::string* error);
+
+  RunOptions options_;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<PluginHost> plugin_;
+  std::unique_ptr<EventLoop> loop_;
+  std::unique_ptr<svg::Drawing> drawing_;
+  std::string drawingName_;
+  std::vector<Frame> frames_;
+  RunStats stats_;
+  std::vector<std::string> reportedFailures_;
+};
+
+}  // namespace simhost::app
+
+#endif

@@ -1,0 +1,74 @@
+#include "app/Sample.h"
+
+namespace simhost::app {
+
+const char* const kSampleSvg = R"svg(<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="400" height="400" viewBox="0 0 400 400">
+  <title>Sarvello sample</title>
+  <g id="lattice" fill="none" stroke="#8fb3cf" stroke-width="1.2">
+    <line x1="40" y1="20" x2="40" y2="380"/>
+    <line x1="80" y1="20" x2="80" y2="380"/>
+    <line x1="120" y1="20" x2="120" y2="380"/>
+    <line x1="160" y1="20" x2="160" y2="380"/>
+    <line x1="200" y1="20" x2="200" y2="380"/>
+    <line x1="240" y1="20" x2="240" y2="380"/>
+    <line x1="280" y1="20" x2="280" y2="380"/>
+    <line x1="320" y1="20" x2="320" y2="380"/>
+    <line x1="360" y1="20" x2="360" y2="380"/>
+    <line x1="20" y1="40" x2="380" y2="40"/>
+    <line x1="20" y1="80" x2="380" y2="80"/>
+    <line x1="20" y1="120" x2="380" y2="120"/>
+    <line x1="20" y1="160" x2="380" y2="160"/>
+    <line x1="20" y1="200" x2="380" y2="200"/>
+    <line x1="20" y1="240" x2="380" y2="240"/>
+    <line x1="20" y1="280" x2="380" y2="280"/>
+    <line x1="20" y1="320" x2="380" y2="320"/>
+  </g>
+  <g id="rings" fill="none" stroke-width="3">
+    <circle id="ring1" cx="200" cy="200" r="140" stroke="#1d3557"/>
+    <circle id="ring2" cx="200" cy="200" r="110" stroke="#2a6f97"/>
+    <circle id="ring3" cx="200" cy="200" r="80" stroke="#2c9c8f"/>
+    <circle id="ring4" cx="200" cy="200" r="50" stroke="#6cc551"/>
+  </g>
+  <polygon id="star" fill="#f2a541" stroke="#c0392b" stroke-width="2" stroke-linejoin="round"
+           points="200,162 209.4,187.1 236.1,188.3 215.2,204.9 222.3,230.7 200,216 177.7,230.7 184.8,204.9 163.9,188.3 190.6,187.1"/>
+  <path id="wave" fill="none" stroke="#d62839" stroke-width="3" stroke-linecap="round"
+        d="M 20 370 c 13 -16 27 -16 40 0 c 13 16 27 16 40 0 c 13 -16 27 -16 40 0 c 13 16 27 16 40 0 c 13 -16 27 -16 40 0 c 13 16 27 16 40 0 c 13 -16 27 -16 40 0 c 13 16 27 16 40 0 c 13 -16 27 -16 40 0"/>
+</svg>
+)svg";
+
+// The strokes, in fractions of the overlay square (x from its left edge, y from its top edge):
+// one clockwise turn around the middle, then a sweep along the lower half.
+const char* const kSampleSession = R"json({
+  "events": [
+    { "type": "select", "paths": "all" },
+    { "type": "pick-tool" },
+    { "type": "picture" },
+    { "type": "stroke", "drags": 48, "points": [
+        [0.750, 0.500], [0.741, 0.565], [0.717, 0.625], [0.677, 0.677], [0.625, 0.717],
+        [0.565, 0.741], [0.500, 0.750], [0.435, 0.741], [0.375, 0.717], [0.323, 0.677],
+        [0.283, 0.625], [0.259, 0.565], [0.250, 0.500], [0.259, 0.435], [0.283, 0.375],
+        [0.323, 0.323], [0.375, 0.283], [0.435, 0.259], [0.500, 0.250], [0.565, 0.259],
+        [0.625, 0.283], [0.677, 0.323], [0.717, 0.375], [0.741, 0.435], [0.750, 0.500]] },
+    { "type": "idle", "ticks": 20 },
+    { "type": "picture" },
+    { "type": "stroke", "drags": 30, "points": [
+        [0.15, 0.80], [0.35, 0.70], [0.50, 0.78], [0.65, 0.70], [0.85, 0.80]] },
+    { "type": "idle", "ticks": 30 },
+    { "type": "picture" },
+    { "type": "idle", "ticks": 60 },
+    { "type": "picture" },
+    { "type": "leave-tool" }
+  ]
+}
+)json";
+
+session::ViewChange sampleView() {
+  session::ViewChange view;
+  view.width = 520;
+  view.height = 520;
+  view.zoom = 1.2;
+  return view;
+}
+
+}  // namespace simhost::app

@@ -1,0 +1,24 @@
+// The drawing and the sessions built into sarvello-host: the sample of `sarvello-host demo`, and
+// the strokes `sarvello-host run` replays when no session is given.
+#ifndef SARVELLO_SIMHOST_APP_SAMPLE_H
+#define SARVELLO_SIMHOST_APP_SAMPLE_H
+
+#include "session/Session.h"
+
+namespace simhost::app {
+
+// A drawing that shows the stirring well: a lattice of thin lines, concentric rings, a star in
+// the middle and a wavy line along the bottom, on a 400 x 400 canvas.
+extern const char* const kSampleSvg;
+
+// Swirling strokes with pictures along the way: the demo's session, and the one `run` replays
+// when no session is given. It names no drawing and keeps the default view.
+extern const char* const kSampleSession;
+
+// The demo's window: small enough that a strip of frames stays a handy picture, zoomed so that
+// the overlay square fills most of it.
+session::ViewChange sampleView();
+
+}  // namespace simhost::app
+
+#endif
