@@ -177,6 +177,13 @@ ASErr SarvelloPlugin::PostStartupPlugin() {
       }
       fAnnotator = new (std::nothrow) SarvelloAnnotator();
       if (fAnnotator == nullptr) return kCantHappenErr;
+      // An annotator whose engine could not be made would offer a tool that silently does
+      // nothing: it counts as not made, and a later notification may try again.
+      if (fAnnotator->engine == nullptr) {
+        delete fAnnotator;
+        fAnnotator = nullptr;
+        return kCantHappenErr;
+      }
     }
     return kNoErr;
   });
