@@ -1,0 +1,191 @@
+// The command line of sarvello-host, called in-process: usage errors, bad input, good runs.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "AppFixture.h"
+#include "app/Commands.h"
+#include "picture/Picture.h"
+
+using namespace apptest;
+using simhost::app::kExitBadInput;
+using simhost::app::kExitOk;
+using simhost::app::kExitUsage;
+
+namespace {
+
+const char* const kDrawing = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100">
+  <circle id="c" cx="50" cy="50" r="30" fill="none" stroke="black"/>
+</svg>)";
+
+const char* const kShortSession = R"({ "events": [
+  { "type": "select", "paths": "all" }, { "type": "pick-tool" },
+  { "type": "stroke", "points": [[0.3, 0.5], [0.7, 0.5]], "drags": 4 },
+  { "type": "picture" }, { "type": "idle", "ticks": 2 }, { "type": "picture", "file": "shot.png" },
+  { "type": "leave-tool" } ] })";
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+Result run(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  simhost::app::Console console{out, err, false, kModule};
+  Result r;
+  r.code = simhost::app::runProgram(args, console);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    input = dir / "in.svg";
+    writeText(input, kDrawing);
+    writeText(dir / "short.json", kShortSession);
+  }
+  TempDir dir;
+  std::string input;
+};
+
+}  // namespace
+
+TEST(CliUsage, MistakesInTheCommandLineExitWithTwoAndSayWhat) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{}, "sarvello-host: no command given"},
+      {{"stir"}, "sarvello-host: unknown command stir"},
+      {{"--verbose"}, "sarvello-host: unknown option --verbose"},
+      {{"run", "a.svg", "--colour"}, "sarvello-host run: unknown option --colour"},
+      {{"run", "a.svg", "--session"}, "sarvello-host run: --session needs a value"},
+      {{"run", "a.svg", "--no-fit=yes"}, "sarvello-host run: --no-fit takes no value"},
+      {{"run", "a.svg", "b.svg"}, "sarvello-host run: unexpected argument b.svg"},
+      {{"run", "a.svg", "-o", "x.svg", "--output", "y.svg"}, "sarvello-host run: --output is given more than once"},
+      {{"run"}, "sarvello-host run: no drawing"},
+      {{"demo", "--out"}, "sarvello-host demo: --out needs a value"},
+      {{"demo", "extra"}, "sarvello-host demo: unexpected argument extra"},
+  };
+  for (const Case& c : cases) {
+    const Result r = run(c.args);
+    EXPECT_EQ(r.code, kExitUsage) << c.message;
+    EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+    EXPECT_TRUE(contains(r.err, "--help\" for the usage")) << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+}
+
+TEST(CliUsage, HelpForTheProgramAndEachCommand) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"run", "--help"}, {"demo", "-h"}}) {
+    const Result r = run(args);
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_TRUE(r.out.rfind("Usage: sarvello-host", 0) == 0) << r.out;
+    EXPECT_TRUE(r.err.empty());
+  }
+  EXPECT_TRUE(contains(run({"run", "--help"}).out, "--frames DIR"));
+  EXPECT_TRUE(contains(run({"demo", "--help"}).out, "frames.png"));
+}
+
+TEST_F(Cli, BadInputExitsWithOneNamesTheFileAndWritesNothing) {
+  writeText(dir / "bad.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\">\n  <path d=\"M 0 0 L 10\"/>\n</svg>");
+  writeText(dir / "bad.json", "{ \"events\": [ { \"type\": \"stroke\", \"points\": [[0, 0]] } ] }");
+  writeText(dir / "broken.json", "{ \"events\": [\n  { \"type\": \"idle\", \"ticks\": 1 },\n ");
+  writeText(dir / "fake.aip", "no plug-in");
+  const auto before = dir.files();
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"run", dir / "missing.svg", "-o", dir / "o.svg"}, dir / "missing.svg"},
+      {{"run", dir / "bad.svg", "-o", dir / "o.svg"}, dir / "bad.svg:2:"},
+      {{"run", input, "--session", dir / "bad.json", "-o", dir / "o.svg"},
+       dir / "bad.json: event 0 (stroke): the stroke has no \"drags\""},
+      {{"run", input, "--session", dir / "broken.json", "-o", dir / "o.svg"}, dir / "broken.json:3:"},
+      {{"run", input, "--session", dir / "none.json", "-o", dir / "o.svg"}, dir / "none.json"},
+      {{"run", input, "--plugin", dir / "fake.aip", "-o", dir / "o.svg", "--png", dir / "o.png"}, dir / "fake.aip"},
+      {{"run", input, "-o", dir / "no/such/folder/o.svg"}, "does not exist"},
+      {{"demo", "--plugin", dir / "fake.aip", "--out", dir / "demo"}, dir / "fake.aip"},
+  };
+  for (const Case& c : cases) {
+    const Result r = run(c.args);
+    EXPECT_EQ(r.code, kExitBadInput) << c.message << "\n" << r.err;
+    EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+    EXPECT_EQ(dir.files(), before) << "nothing may be written: " << c.message;
+  }
+}
+
+TEST_F(Cli, TheInputIsNeverOverwritten) {
+  const std::string original = readText(input);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"run", input, "-o", input}, {"run", input, "-o", dir / "o.svg", "--png", input},
+           {"run", input, "-o", (dir.path() / "." / "in.svg").string()}}) {
+    const Result r = run(args);
+    EXPECT_EQ(r.code, kExitUsage) << r.err;
+    EXPECT_TRUE(contains(r.err, "is the input drawing")) << r.err;
+  }
+  EXPECT_EQ(readText(input), original);
+}
+
+TEST_F(Cli, AGoodRunWritesTheDrawingPicturesAndFrames) {
+  const Result r = run({"run", input, "--session", dir / "short.json", "-o", dir / "out.svg", "--png",
+                        dir / "out.png", "--frames", dir / "frames"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  EXPECT_TRUE(contains(r.out, "Stirred " + input + ": 1 path, ")) << r.out;
+  EXPECT_TRUE(contains(r.out, "4 drag events")) << r.out;
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"frames/frame-01.png", "frames/frame-02.png", "frames/frames.png",
+                                                   "in.svg", "out.png", "out.svg", "short.json", "shot.png"}));
+  // The stirred drawing reads back, with the circle now a dense polyline.
+  simhost::Document document;
+  simhost::svg::ImportResult again = simhost::svg::importSvgFile(dir / "out.svg", document, simhost::ViewState{});
+  ASSERT_TRUE(again) << again.error;
+  ASSERT_EQ(again.drawing->paths().size(), 1u);
+  EXPECT_GT(document.find(again.drawing->paths()[0])->segments.size(), 50u);
+  // Frames show the window with the overlay; the strip holds both side by side.
+  simhost::picture::Image frame, strip;
+  std::string error;
+  ASSERT_TRUE(simhost::picture::readPng(dir / "frames/frame-01.png", &frame, &error)) << error;
+  ASSERT_TRUE(simhost::picture::readPng(dir / "frames/frames.png", &strip, &error)) << error;
+  EXPECT_EQ(frame.width, 1000);
+  EXPECT_EQ(strip.width, 2 * 1000 + 8);
+}
+
+TEST_F(Cli, DefaultSessionAndOutputNameInTheCurrentFolder) {
+  TempDir work;
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(work.path());
+  const Result r = run({"run", input});
+  std::filesystem::current_path(cwd);
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(work.files(), std::vector<std::string>{"in.stirred.svg"});
+  EXPECT_TRUE(contains(r.out, "78 drag events")) << r.out;
+  EXPECT_EQ(readText(input), kDrawing);
+}
+
+TEST_F(Cli, ASessionThatNamesItsDrawingNeedsNoInput) {
+  writeText(dir / "named.json", R"({ "drawing": "in.svg", "events": [ { "type": "pick-tool" }, { "type": "leave-tool" } ] })");
+  const Result r = run({"run", "--session", dir / "named.json", "-o", dir / "named.svg"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(dir / "named.svg"));
+}
+
+TEST(CliDemo, WritesTheSampleThePicturesAndASummary) {
+  TempDir dir;
+  const Result r = run({"demo", "--out", dir / "out"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"out/before.png", "out/frames.png", "out/sample.svg",
+                                                   "out/stirred.png", "out/stirred.svg"}));
+  EXPECT_TRUE(contains(r.out, "Stirred the sample drawing: 23 paths, ")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Wrote " + (dir / "out/sample.svg"))) << r.out;
+  EXPECT_NE(readText(dir / "out/sample.svg"), readText(dir / "out/stirred.svg"));
+}
