@@ -186,6 +186,7 @@ ASErr ADMNonModalDialog::Init() {
     if (sAIPreference->GetStringPreference(kPanelPrefsSection, kDockGroupPref, stored,
                                            sizeof stored) == kNoErr) {
       stored[sizeof stored - 1] = '\0';
+      // An empty stored name is no group: the default stays.
       if (stored[0] != '\0') std::memcpy(groupName, stored, sizeof groupName);
     }
     int32_t storedCode = dockCode;
@@ -240,7 +241,10 @@ void ADMAPI ADMNonModalDialog::DlgDestroyProc(ADMDialogRef dialog) {
   if (sADMDialogGroup6 != nullptr && sAIPreference != nullptr) {
     const char* groupName = nullptr;
     int32_t dockCode = 0;
-    sADMDialogGroup6->GetDialogGroupInfo(dialog, &groupName, &dockCode);
+    // When the dock group cannot be read, the stored group and code stay as they were rather
+    // than being overwritten with nothing.
+    const bool docked =
+        sADMDialogGroup6->GetDialogGroupInfo(dialog, &groupName, &dockCode) == kNoErr;
     Rect bounds{};
     sADMDialog->GetBoundsRect(dialog, &bounds);
     const ASBoolean visible = sADMDialog->IsVisible(dialog);
@@ -250,9 +254,11 @@ void ADMAPI ADMNonModalDialog::DlgDestroyProc(ADMDialogRef dialog) {
     AIPoint size{};
     size.h = static_cast<decltype(size.h)>(bounds.right - bounds.left);
     size.v = static_cast<decltype(size.v)>(bounds.bottom - bounds.top);
-    sAIPreference->PutIntegerPreference(kPanelPrefsSection, kDockCodePref, dockCode);
-    sAIPreference->PutStringPreference(kPanelPrefsSection, kDockGroupPref,
-                                       groupName != nullptr ? groupName : "");
+    if (docked) {
+      sAIPreference->PutIntegerPreference(kPanelPrefsSection, kDockCodePref, dockCode);
+      sAIPreference->PutStringPreference(kPanelPrefsSection, kDockGroupPref,
+                                         groupName != nullptr ? groupName : "");
+    }
     sAIPreference->PutPointPreference(kPanelPrefsSection, kLocationPref, &location);
     sAIPreference->PutPointPreference(kPanelPrefsSection, kSizePref, &size);
     sAIPreference->PutBooleanPreference(kPanelPrefsSection, kVisiblePref, visible);

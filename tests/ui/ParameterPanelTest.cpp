@@ -246,6 +246,19 @@ TEST_F(PanelTest, DialogManagerDestroyingThePanelSavesItsPlacementAndLeavesThePa
   EXPECT_EQ(parameterDialog()->bounds.right, 330);
 }
 
+TEST_F(PanelTest, UnreadableDockGroupKeepsTheStoredGroupWhenSaving) {
+  simhost::Preference group;
+  group.kind = simhost::Preference::String;
+  group.text = "Right Dock";
+  host.preferences()[{kPanelPrefsSection, kDockGroupPref}] = group;
+  makeParameters();
+  host.faults().failCall("ADMDialogGroup.GetDialogGroupInfo", 1, kCantHappenErr);
+  simhost::destroyAllDialogs(host);
+  EXPECT_EQ(stored(host, kDockGroupPref)->text, "Right Dock");
+  EXPECT_EQ(stored(host, kDockCodePref), nullptr);
+  EXPECT_NE(stored(host, kLocationPref), nullptr);
+}
+
 TEST_F(PanelTest, DeletingThePanelFirstDestroysItsDialogWithoutSaving) {
   makeParameters();
   delete parameters;
