@@ -8,9 +8,6 @@
 #include "SarvelloMain.h"
 #include "SarvelloSuites.h"
 
-// The plug-in object supplies the real lookup; this one serves a module without it.
-__attribute__((weak)) SarvelloAnnotator* PanelAnnotator() { return nullptr; }
-
 namespace {
 
 // One of the six parameter controls: a spin-edit field with a popup list of presets.

@@ -48,7 +48,7 @@ inline constexpr const char kDefaultDockGroup[] = "Sarvello Dialogs";
 inline constexpr int32_t kDefaultDockCode = 0x1C00;
 
 // The plug-in object's annotator (gPlugin's fAnnotator), or none: where the parameter panel sends
-// its values. The plug-in supplies it; a module without a plug-in object answers none.
+// its values. Defined by the plug-in's own class.
 SarvelloAnnotator* PanelAnnotator();
 
 class ADMNonModalDialog : public BaseADMDialog {
