@@ -30,7 +30,7 @@ test-unit: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 demo: build
-	./$(BUILD)/bin/sarvello-demo
+	./$(BUILD)/bin/sarvello-host demo --out out
 
 bench: build
 	./$(BUILD)/bin/sarvello-bench

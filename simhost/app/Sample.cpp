@@ -37,26 +37,30 @@ const char* const kSampleSvg = R"svg(<?xml version="1.0" encoding="UTF-8"?>
 </svg>
 )svg";
 
-// The strokes, in fractions of the overlay square (x from its left edge, y from its top edge):
-// one clockwise turn around the middle, then a sweep along the lower half.
+// The strokes, in fractions of the overlay square (x from its left edge, y from its top edge): a
+// clockwise turn left of the middle, a counter-clockwise turn right of it, then an arch across
+// the wavy line. The first picture waits one tick, so that the overlay has been drawn.
 const char* const kSampleSession = R"json({
   "events": [
     { "type": "select", "paths": "all" },
     { "type": "pick-tool" },
+    { "type": "idle", "ticks": 1 },
     { "type": "picture" },
-    { "type": "stroke", "drags": 48, "points": [
-        [0.750, 0.500], [0.741, 0.565], [0.717, 0.625], [0.677, 0.677], [0.625, 0.717],
-        [0.565, 0.741], [0.500, 0.750], [0.435, 0.741], [0.375, 0.717], [0.323, 0.677],
-        [0.283, 0.625], [0.259, 0.565], [0.250, 0.500], [0.259, 0.435], [0.283, 0.375],
-        [0.323, 0.323], [0.375, 0.283], [0.435, 0.259], [0.500, 0.250], [0.565, 0.259],
-        [0.625, 0.283], [0.677, 0.323], [0.717, 0.375], [0.741, 0.435], [0.750, 0.500]] },
-    { "type": "idle", "ticks": 20 },
+    { "type": "stroke", "drags": 36, "points": [
+        [0.53, 0.42], [0.517, 0.485], [0.48, 0.54], [0.425, 0.577], [0.36, 0.59], [0.295, 0.577],
+        [0.24, 0.54], [0.203, 0.485], [0.19, 0.42], [0.203, 0.355], [0.24, 0.3], [0.295, 0.263],
+        [0.36, 0.25], [0.425, 0.263], [0.48, 0.3], [0.517, 0.355], [0.53, 0.42]] },
+    { "type": "idle", "ticks": 10 },
     { "type": "picture" },
-    { "type": "stroke", "drags": 30, "points": [
-        [0.15, 0.80], [0.35, 0.70], [0.50, 0.78], [0.65, 0.70], [0.85, 0.80]] },
+    { "type": "stroke", "drags": 36, "points": [
+        [0.47, 0.58], [0.483, 0.645], [0.52, 0.7], [0.575, 0.737], [0.64, 0.75], [0.705, 0.737],
+        [0.76, 0.7], [0.797, 0.645], [0.81, 0.58], [0.797, 0.515], [0.76, 0.46], [0.705, 0.423],
+        [0.64, 0.41], [0.575, 0.423], [0.52, 0.46], [0.483, 0.515], [0.47, 0.58]] },
+    { "type": "idle", "ticks": 10 },
+    { "type": "picture" },
+    { "type": "stroke", "drags": 20, "points": [
+        [0.15, 0.96], [0.3, 0.82], [0.5, 0.78], [0.7, 0.82], [0.85, 0.96]] },
     { "type": "idle", "ticks": 30 },
-    { "type": "picture" },
-    { "type": "idle", "ticks": 60 },
     { "type": "picture" },
     { "type": "leave-tool" }
   ]

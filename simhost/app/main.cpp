@@ -7,6 +7,14 @@
 
 #include "app/Commands.h"
 
+#if defined(SARVELLO_SANITIZE)
+// Fontconfig (behind the pictures) keeps its configuration for the life of the process; the leak
+// checker is told that this is not ours.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libpango\nleak:libharfbuzz.so\n";
+}
+#endif
+
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   simhost::app::Console console{std::cout, std::cerr, false, ""};
