@@ -205,10 +205,10 @@ struct Outcome {
 int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcome) {
   RunOptions options;
   options.pluginPath = job.pluginPath;
+  options.preferencesFile = console.preferencesFile;
   options.framesEverywhere = job.framesEverywhere;
   options.diagnostic = [&reporter](const std::string& text) { reporter.line(text); };
   options.progress = [&reporter](double done, double total) { reporter.progress("stirring", done, total); };
-  (void)console;
 
   Runner runner(options);
   std::string error;

@@ -19,6 +19,7 @@ struct Console {
   std::ostream& err;  // warnings, errors, host diagnostics, progress
   bool progress = false;  // err is a terminal: show progress on long runs
   std::string pluginPath;  // the module when --plugin is not given; empty: beside the program
+  std::string preferencesFile;  // the host's preferences between runs; empty: none kept
 };
 
 // Runs the program with its arguments (without the program's name); answers the exit code.

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "PluginHost.h"
+#include "adm/DialogManager.h"
 #include "svg/Svg.h"
 #include "tool/EventLoop.h"
 #include "tool/ToolSuites.h"
@@ -103,6 +104,8 @@ std::vector<AIRealPoint> strokePositions(const session::Event& stroke, const AIR
 }
 
 Runner::Runner(RunOptions options) : options_(std::move(options)), host_(std::make_unique<Host>()) {
+  // The plug-in's panels live in the host's dialog manager.
+  installDialogSuites(*host_);
   host_->onAlert = [this](const Alert& alert) {
     switch (alert.kind) {
       case Alert::Error: note("Sarvello error: " + alert.text); break;
@@ -127,6 +130,10 @@ void Runner::note(const std::string& line) const {
 bool Runner::start(std::string* error) {
   const std::string path =
       options_.pluginPath.empty() ? PluginHost::moduleBesideProgram() : options_.pluginPath;
+  if (!options_.preferencesFile.empty()) {
+    std::string warning;
+    if (!host_->usePreferencesFile(options_.preferencesFile, &warning)) note("warning: " + warning);
+  }
   try {
     plugin_ = std::make_unique<PluginHost>(*host_, path);
   } catch (const LoadError& e) {
@@ -342,8 +349,12 @@ bool Runner::takeFrame(const std::string& label, const std::string& file, std::s
 }
 
 bool Runner::quit(std::string* error) {
-  if (!plugin_) return true;
+  if (!plugin_ || !plugin_->running()) return true;
+  // Panels close before the shutdown is announced, so that they save their placement.
+  destroyAllDialogs(*host_);
   const ASErr result = plugin_->quit();
+  std::string why;
+  if (!host_->savePreferences(&why)) note("warning: " + why);
   if (result != kNoErr) {
     *error = plugin_->path() + ": the plug-in failed to shut down (" + describeCode(result) + ")";
     return false;

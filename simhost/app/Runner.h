@@ -31,6 +31,9 @@ namespace simhost::app {
 
 struct RunOptions {
   std::string pluginPath;   // the module file; empty: Sarvello.aip beside the running program
+  // The host's preference store, read at start and saved after quitting (the panel keeps its
+  // placement there); empty: preferences live for the run only.
+  std::string preferencesFile;
   int squareSize = 400;     // side of the overlay square in artwork units, as the plug-in has it
   bool framesEverywhere = false;  // a frame after the tool is picked, after every stroke and
                                   // before the tool is left, when the session asks for none
@@ -94,8 +97,9 @@ class Runner {
   // asks (no tool to pick, an impossible view); the plug-in's own failures are diagnostics.
   bool play(const session::Session& session, std::string* error);
 
-  // The application's shutdown: the module is shut down and unloaded. False with *error when the
-  // plug-in failed to shut down. outstanding() then tells what it left behind.
+  // The application's quit: its panels are closed, the module is shut down and unloaded, and the
+  // preferences are saved. False with *error when the plug-in failed to shut down.
+  // outstanding() then tells what it left behind.
   bool quit(std::string* error);
   Outstanding outstanding() const;
 

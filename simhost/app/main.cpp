@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Host.h"
 #include "app/Commands.h"
 
 #if defined(SARVELLO_SANITIZE)
@@ -17,7 +18,8 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_sup
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  simhost::app::Console console{std::cout, std::cerr, false, ""};
+  simhost::app::Console console{std::cout, std::cerr, false, "", ""};
   console.progress = ::isatty(STDERR_FILENO) != 0;
+  console.preferencesFile = simhost::Host::defaultPreferencesPath();
   return simhost::app::runProgram(args, console);
 }

@@ -39,7 +39,7 @@ struct Result {
 
 Result run(std::vector<std::string> args) {
   std::ostringstream out, err;
-  simhost::app::Console console{out, err, false, kModule};
+  simhost::app::Console console{out, err, false, kModule, ""};
   Result r;
   r.code = simhost::app::runProgram(args, console);
   r.out = out.str();
@@ -194,4 +194,21 @@ TEST(CliDemo, WritesTheSampleThePicturesAndASummary) {
   EXPECT_TRUE(contains(r.out, "Stirred the sample drawing: 23 paths, ")) << r.out;
   EXPECT_TRUE(contains(r.out, "Wrote " + (dir / "out/sample.svg"))) << r.out;
   EXPECT_NE(readText(dir / "out/sample.svg"), readText(dir / "out/stirred.svg"));
+}
+
+TEST_F(Cli, PreferencesOutliveTheRunAndABrokenFileOnlyWarns) {
+  std::ostringstream out, err;
+  simhost::app::Console console{out, err, false, kModule, dir / "config/preferences.ini"};
+  std::filesystem::create_directories(dir.path() / "config");
+  writeText(console.preferencesFile, "[test]\nanswer = integer 42\n");
+  const std::vector<std::string> args = {"run", input, "-o", dir / "o.svg",
+                                         "--session", dir / "short.json"};
+  ASSERT_EQ(simhost::app::runProgram(args, console), kExitOk) << err.str();
+  EXPECT_TRUE(err.str().empty()) << err.str();
+  EXPECT_TRUE(contains(readText(console.preferencesFile), "answer = integer 42"));
+
+  writeText(console.preferencesFile, "[test]\nanswer = colour red\n");
+  ASSERT_EQ(simhost::app::runProgram(args, console), kExitOk) << err.str();
+  EXPECT_TRUE(contains(err.str(), "sarvello-host: warning: preferences " + console.preferencesFile + ": line 2:"))
+      << err.str();
 }
