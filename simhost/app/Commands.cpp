@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -319,10 +320,35 @@ class Writer {
     written.push_back(path);
     return true;
   }
+  // The frames side by side, in rows of at most kFramesPerRow, so that a long session still
+  // gives a picture of a sensible width.
   bool strip(const std::string& path, const std::vector<Frame>& frames) {
-    std::vector<picture::Image> images;
-    for (const Frame& f : frames) images.push_back(f.image);
-    return png(path, picture::strip(images));
+    constexpr std::size_t kFramesPerRow = 4;
+    constexpr int kGap = 8;
+    std::vector<picture::Image> rows;
+    for (std::size_t first = 0; first < frames.size(); first += kFramesPerRow) {
+      std::vector<picture::Image> row;
+      for (std::size_t k = first; k < std::min(frames.size(), first + kFramesPerRow); ++k) {
+        row.push_back(frames[k].image);
+      }
+      rows.push_back(picture::strip(row, kGap));
+    }
+    if (rows.size() == 1) return png(path, rows.front());
+    picture::Image sheet;
+    for (const picture::Image& row : rows) {
+      sheet.width = std::max(sheet.width, row.width);
+      sheet.height += row.height + (sheet.height > 0 ? kGap : 0);
+    }
+    sheet.pixels.assign(static_cast<std::size_t>(sheet.width) * sheet.height, 0xFFC0C0C0u);
+    int top = 0;
+    for (const picture::Image& row : rows) {
+      for (int y = 0; y < row.height; ++y) {
+        std::copy_n(row.pixels.begin() + static_cast<std::ptrdiff_t>(y) * row.width, row.width,
+                    sheet.pixels.begin() + static_cast<std::ptrdiff_t>(top + y) * sheet.width);
+      }
+      top += row.height + kGap;
+    }
+    return png(path, sheet);
   }
 
   std::vector<std::string> written;

@@ -212,3 +212,17 @@ TEST_F(Cli, PreferencesOutliveTheRunAndABrokenFileOnlyWarns) {
   EXPECT_TRUE(contains(err.str(), "sarvello-host: warning: preferences " + console.preferencesFile + ": line 2:"))
       << err.str();
 }
+
+TEST_F(Cli, ManyFramesAreLaidOutInRowsOfFour) {
+  std::string events = R"({ "view": { "width": 100, "height": 80 }, "events": [ { "type": "pick-tool" })";
+  for (int k = 0; k < 6; ++k) events += R"(, { "type": "idle", "ticks": 1 }, { "type": "picture" })";
+  writeText(dir / "six.json", events + "] }");
+  const Result r = run({"run", input, "--session", dir / "six.json", "-o", dir / "o.svg", "--frames", dir / "f"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  simhost::picture::Image sheet;
+  std::string error;
+  ASSERT_TRUE(simhost::picture::readPng(dir / "f/frames.png", &sheet, &error)) << error;
+  EXPECT_EQ(sheet.width, 4 * 100 + 3 * 8);
+  EXPECT_EQ(sheet.height, 2 * 80 + 8);
+  EXPECT_TRUE(std::filesystem::exists(dir / "f/frame-06.png"));
+}

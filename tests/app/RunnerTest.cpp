@@ -124,6 +124,26 @@ TEST(Session, StrokesMovePointsInsideTheSquareAndNoneOutside) {
   }
 }
 
+TEST(Session, TheSquareFollowsTheView) {
+  // Two circles 300 units apart; scrolled to the right one, the square covers it alone.
+  const char* drawing = R"(<svg xmlns="http://www.w3.org/2000/svg" width="800" height="800" viewBox="-400 -400 800 800">
+    <circle cx="0" cy="0" r="60" fill="none" stroke="black"/>
+    <circle cx="300" cy="0" r="60" fill="none" stroke="black"/>
+  </svg>)";
+  const char* scrolled = R"({ "events": [
+    { "type": "view", "scroll": [300, 0] }, { "type": "select", "paths": "all" }, { "type": "pick-tool" },
+    { "type": "stroke", "drags": 16, "points": [[0.7, 0.5], [0.5, 0.7], [0.3, 0.5], [0.5, 0.3], [0.7, 0.5]] },
+    { "type": "idle", "ticks": 10 }, { "type": "leave-tool" } ] })";
+  const SessionRun run = runSession(drawing, scrolled, /*fit=*/false);
+  const SessionRun picked = runSession(drawing, kPickAndLeave, /*fit=*/false);
+  ASSERT_TRUE(run.ok) << run.error;
+  ASSERT_TRUE(picked.ok) << picked.error;
+  expectClean(run);
+  ASSERT_EQ(run.after.size(), 2u);
+  EXPECT_LT(farthestFrom(picked.after[0], run.after[0]), 1e-3) << "the left circle is outside the square";
+  EXPECT_GT(farthestFrom(run.before[1], run.after[1]), 5.0) << "the right circle should be stirred";
+}
+
 TEST(Session, ReplayingTwiceGivesTheSameBytes) {
   const SessionRun first = runSession(kDrawing, kSwirl);
   const SessionRun second = runSession(kDrawing, kSwirl);
