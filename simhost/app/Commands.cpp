@@ -64,7 +64,8 @@ writes the stirred drawing. The input is never overwritten.
 
 Options:
   --session FILE      the session to replay (JSON; see docs/USAGE.md)
-  -o, --output FILE   the stirred SVG (default: INPUT.stirred.svg in the current folder)
+  -o, --output FILE   the stirred SVG (default: for NAME.svg, NAME.stirred.svg in the
+                      current folder)
   --png FILE          a picture of the stirred drawing
   --frames DIR        the pictures the session takes (one after each stroke when it asks for
                       none), as frame-01.png, ... and side by side in frames.png
