@@ -200,6 +200,7 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   reportedFailures_.clear();
   stats_.paths = drawing_->paths().size();
   stats_.verticesBefore = vertices();
+  if (stats_.paths == 0) note(name + ": the drawing has no shapes to stir");
   return true;
 }
 

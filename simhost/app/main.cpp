@@ -14,6 +14,9 @@
 extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\nleak:libpango\nleak:libharfbuzz.so\n";
 }
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}
 #endif
 
 int main(int argc, char** argv) {
