@@ -167,6 +167,8 @@ bool Runner::start(std::string* error) {
 bool Runner::load(const std::string& svgText, const std::string& name,
                   const session::Session& session, const std::string& sessionName, bool fit,
                   std::string* error) {
+  // Each drawing starts with the tool not picked, so that its session picks it afresh.
+  if (loop_ && loop_->toolSelected()) loop_->dispatch(HostEvent::deselect());
   drawing_.reset();
   frames_.clear();
   host_->document().clear();

@@ -226,3 +226,22 @@ TEST(Session, AModuleThatIsNotAPlugInIsRefused) {
   EXPECT_NE(error.find(dir / "fake.aip"), std::string::npos) << error;
   EXPECT_TRUE(runner.outstanding().clean()) << runner.outstanding().describe();
 }
+
+TEST(Session, EachDrawingStartsWithTheToolNotPicked) {
+  simhost::session::SessionResult keep = simhost::session::parseSession(R"({ "events": [ { "type": "pick-tool" } ] })");
+  simhost::session::SessionResult pick = simhost::session::parseSession(kPickAndLeave);
+  ASSERT_TRUE(keep && pick);
+  simhost::app::RunOptions options;
+  options.pluginPath = kModule;
+  simhost::app::Runner runner(options);
+  std::string error;
+  ASSERT_TRUE(runner.start(&error)) << error;
+  ASSERT_TRUE(runner.load(kDrawing, "a.svg", *keep.session, "keep", true, &error)) << error;
+  ASSERT_TRUE(runner.play(*keep.session, &error)) << error;  // leaves the tool picked
+  ASSERT_TRUE(runner.load(kDrawing, "b.svg", *pick.session, "pick", true, &error)) << error;
+  const std::size_t before = runner.vertices();
+  ASSERT_TRUE(runner.play(*pick.session, &error)) << error;
+  EXPECT_GT(runner.vertices(), before) << "picking the tool should turn the new drawing into polylines";
+  ASSERT_TRUE(runner.quit(&error)) << error;
+  EXPECT_TRUE(runner.outstanding().clean()) << runner.outstanding().describe();
+}
