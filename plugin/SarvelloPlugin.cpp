@@ -50,6 +50,33 @@ double CurrentTime() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_usec) * 1e-06;
 }
 
+// A new panel for the plug-in, or none when it cannot be made: its memory refused ("!MEM"), or
+// the dialog manager made no dialog for it ("CANT"). The first such code goes into *failure.
+// A panel that deletes itself later (the dialog manager destroyed its dialog) tells the plug-in
+// object first.
+template <typename Panel>
+Panel* MakePanel(SPPluginRef self, ASErr* failure) {
+  Panel* panel = new (std::nothrow) Panel(self);
+  if (panel == nullptr) {
+    if (*failure == kNoErr) *failure = kOutOfMemoryErr;
+    return nullptr;
+  }
+  if (panel->GetDialogRef() == nullptr) {
+    delete panel;
+    if (*failure == kNoErr) *failure = kCantHappenErr;
+    return nullptr;
+  }
+  panel->SetSelfDeleteHook(SarvelloPlugin::ForgetPanel);
+  return panel;
+}
+
+// Shows or hides a panel's dialog; a panel whose dialog the dialog manager has destroyed has
+// nothing to show.
+void ShowPanel(const BaseADMDialog* panel, bool show) {
+  if (panel == nullptr || sADMDialog == nullptr) return;
+  if (const ADMDialogRef dialog = panel->GetDialogRef()) sADMDialog->Show(dialog, show);
+}
+
 // Shows the tool's cursor; whether the host could is of no consequence to the handlers.
 void SetToolCursor(SPPluginRef pluginRef) {
   if (sADMBasic != nullptr) sADMBasic->SetPlatformCursor(pluginRef, kSarvelloCursorID);
@@ -167,14 +194,16 @@ ASErr SarvelloPlugin::AddTimer() {
 
 ASErr SarvelloPlugin::PostStartupPlugin() {
   const ASErr result = guarded([&]() -> ASErr {
+    if (fAnnotator != nullptr && fParameterPanel != nullptr && fInfoPanel != nullptr)
+      return kNoErr;
+    // The annotator (and the engine it makes) and the panels point into this module's code.
+    // While any of them exists the plug-in holds an access reference to itself, so that the
+    // host never unloads the code under them.
+    if (fLockDepth == 0) {
+      LockPlugin(true);
+      if (fSelfAccess == nullptr) return kCantHappenErr;
+    }
     if (fAnnotator == nullptr) {
-      // The annotator (and the engine it makes) and the panels point into this module's code.
-      // While any of them exists the plug-in holds an access reference to itself, so that the
-      // host never unloads the code under them.
-      if (fLockDepth == 0) {
-        LockPlugin(true);
-        if (fSelfAccess == nullptr) return kCantHappenErr;
-      }
       fAnnotator = new (std::nothrow) SarvelloAnnotator();
       if (fAnnotator == nullptr) return kCantHappenErr;
       // An annotator whose engine could not be made would offer a tool that silently does
@@ -185,13 +214,32 @@ ASErr SarvelloPlugin::PostStartupPlugin() {
         return kCantHappenErr;
       }
     }
-    return kNoErr;
+    // The parameter panel comes after the annotator: its initialisation sends the starting
+    // values down to it. A panel that cannot be made is reported, and the next
+    // application-started notification tries again.
+    ASErr panels = kNoErr;
+    if (fParameterPanel == nullptr)
+      fParameterPanel = MakePanel<ADMNonModalDialog>(fSelfRef, &panels);
+    if (fInfoPanel == nullptr) fInfoPanel = MakePanel<EduNonModalDialog>(fSelfRef, &panels);
+    return panels;
   });
+  ReleaseCodeIfUnused();
+  return result;
+}
+
+void SarvelloPlugin::ForgetPanel(BaseADMDialog* panel) {
+  auto* plugin = static_cast<SarvelloPlugin*>(gPlugin);
+  if (plugin == nullptr || panel == nullptr) return;
+  if (panel == plugin->fParameterPanel) plugin->fParameterPanel = nullptr;
+  if (panel == plugin->fInfoPanel) plugin->fInfoPanel = nullptr;
+  plugin->ReleaseCodeIfUnused();
+}
+
+void SarvelloPlugin::ReleaseCodeIfUnused() noexcept {
   if (fAnnotator == nullptr && fParameterPanel == nullptr && fInfoPanel == nullptr &&
       fLockDepth > 0) {
     LockPlugin(false);
   }
-  return result;
 }
 
 // ---- Messages -------------------------------------------------------------------------------
@@ -218,6 +266,7 @@ ASErr SarvelloPlugin::Notify(AINotifierMessage* message) {
 }
 
 void SarvelloPlugin::DestroyObjects() noexcept {
+  // Deleting a panel destroys its dialog without calling back into it: no ForgetPanel here.
   delete fParameterPanel;
   fParameterPanel = nullptr;
   delete fInfoPanel;
@@ -225,7 +274,7 @@ void SarvelloPlugin::DestroyObjects() noexcept {
   delete fAnnotator;
   fAnnotator = nullptr;
   // Nothing of the module's code is referred to any more: the host may unload it again.
-  if (fLockDepth > 0) LockPlugin(false);
+  ReleaseCodeIfUnused();
 }
 
 ASErr SarvelloPlugin::GoMenuItem(AIMenuMessage* message) {
@@ -235,10 +284,11 @@ ASErr SarvelloPlugin::GoMenuItem(AIMenuMessage* message) {
       SDKAboutPluginsHelper about;
       about.PopAboutBox(message, "About Sarvello", "Sarvello Sample Project");
     } else if (message->menuItem == fPanelMenuItem) {
-      if (fParameterPanel != nullptr && sADMDialog != nullptr) {
-        const ADMDialogRef dialog = fParameterPanel->GetDialogRef();
+      // Only the parameter panel, and nothing before it exists.
+      const ADMDialogRef dialog =
+          fParameterPanel != nullptr ? fParameterPanel->GetDialogRef() : nullptr;
+      if (dialog != nullptr && sADMDialog != nullptr)
         sADMDialog->Show(dialog, !sADMDialog->IsVisible(dialog));
-      }
     }
     return kNoErr;
   });
@@ -281,10 +331,9 @@ ASErr SarvelloPlugin::SelectTool(AIToolMessage*) {
     ai::check_ai_error(view.GetShowEdges(nullptr, &shown));
     fSavedViewOption = shown;
     ai::check_ai_error(view.SetShowEdges(nullptr, false));
-    if (sADMDialog != nullptr) {
-      if (fInfoPanel != nullptr) sADMDialog->Show(fInfoPanel->GetDialogRef(), true);
-      if (fParameterPanel != nullptr) sADMDialog->Show(fParameterPanel->GetDialogRef(), true);
-    }
+    // Both panels come back, even after the user closed them: the notice first.
+    ShowPanel(fInfoPanel, true);
+    ShowPanel(fParameterPanel, true);
     return kNoErr;
   });
   return kNoErr;

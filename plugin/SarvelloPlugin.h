@@ -9,6 +9,7 @@
 #include "Plugin.h"
 
 class SarvelloAnnotator;
+class BaseADMDialog;
 class ADMNonModalDialog;
 class EduNonModalDialog;
 
@@ -58,6 +59,10 @@ class SarvelloPlugin : public Plugin {
 
   SarvelloAnnotator* annotator() const { return fAnnotator; }
 
+  // Told by a panel that deletes itself because the dialog manager destroyed its dialog: the
+  // plug-in object forgets it, so that the shutdown notification does not delete it again.
+  static void ForgetPanel(BaseADMDialog* panel);
+
  protected:
   // As in Plugin, no default member initialisers: the reload constructor writes no field.
   AIMenuItemHandle fAboutMenuItem;
@@ -74,9 +79,11 @@ class SarvelloPlugin : public Plugin {
  private:
   // The timer registration, the last step of start-up.
   ASErr AddTimer();
-  // Destroys the annotator and the panels that exist and gives back the plug-in's hold on its
+  // Destroys the panels and the annotator that exist and gives back the plug-in's hold on its
   // own code.
   void DestroyObjects() noexcept;
+  // Gives back the hold on the module's code once none of the objects pointing into it exists.
+  void ReleaseCodeIfUnused() noexcept;
 };
 
 #endif
