@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "HostAPI.h"
+#include "adm/DialogManager.h"
 #include "tool/ToolSuites.h"
 
 using sarvello::res::Bytes;
@@ -197,6 +198,11 @@ void PluginHost::setUp(PluginFileInfo info) {
   } catch (const std::logic_error&) {
     installToolSuites(host_);
   }
+  try {
+    dialogState(host_);
+  } catch (const std::logic_error&) {
+    installDialogSuites(host_);
+  }
 
   host_.addSuite(kSPAccessSuite, kSPAccessSuiteVersion, &kAccessSuite);
   host_.addSuite(kSPPluginsSuite, kSPPluginsSuiteVersion, &kPluginsSuite);
@@ -338,10 +344,13 @@ ASErr PluginHost::start() {
   return notify(kAIApplicationStartedNotifier);
 }
 
-ASErr PluginHost::quit() {
+ASErr PluginHost::quit(QuitOrder order) {
   ASErr first = kNoErr;
   if (running_) {
+    if (order == QuitOrder::DialogsFirst) destroyAllDialogs(host_);
     first = notify(kAIApplicationShutdownNotifier);
+    // Whatever the plug-in left of its dialogs goes while its code is still there to be told.
+    if (order == QuitOrder::ShutdownFirst) destroyAllDialogs(host_);
     const ASErr err = sendInterface(kSPInterfaceCaller, kSPInterfaceShutdownSelector);
     if (first == kNoErr) first = err;
     running_ = false;

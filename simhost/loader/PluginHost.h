@@ -4,8 +4,8 @@
 // (the plug-in's name) and AI Notifier (notifications the plug-in asked for).
 //
 // Lifecycle: construct (the file is read and the code loaded), start() ("Startup", then the
-// application-started notification), any number of send(), quit() (the application-shutdown
-// notification, "Shutdown", the code unloaded). Like a real host it unloads the code of an idle
+// application-started notification), any number of send(), quit() (the floating dialogs
+// destroyed, the application-shutdown notification, "Shutdown", the code unloaded). Like a real host it unloads the code of an idle
 // plug-in when asked to purge (purge()), and loads it again before the next message that must
 // reach it. One PluginHost per module file at a time: the system loads a file's code only once.
 #ifndef SARVELLO_SIMHOST_LOADER_PLUGINHOST_H
@@ -49,8 +49,9 @@ PluginFileInfo readPluginFile(const std::string& path);
 class PluginHost {
  public:
   // Reads the file and loads its code; throws LoadError. Registers the SP Access, SP Plug-ins
-  // and AI Notifier suites with host (and the tool side's suites, unless installed already) and
-  // points host.resource and host.stringResource at the plug-in's resources.
+  // and AI Notifier suites with host (and the tool side's and the dialog manager's suites,
+  // unless installed already) and points host.resource and host.stringResource at the plug-in's
+  // resources.
   PluginHost(Host& host, const std::string& path);
   // A plug-in linked into the host program (tests of the frame): entry is its PluginMain and
   // info its resources. Unloading and reloading only stop and resume its messages.
@@ -65,8 +66,14 @@ class PluginHost {
   // "SP Interface"/"Startup", then the application-started notification. The first failing
   // code is the answer.
   ASErr start();
-  // The application-shutdown notification, "SP Interface"/"Shutdown", then the code is unloaded.
-  ASErr quit();
+  // How the application quits. DialogsFirst, as applications do so that palettes keep their
+  // placement: the dialog manager destroys every floating dialog (their destroy handlers run),
+  // then the shutdown is announced. ShutdownFirst: the shutdown is announced first and the
+  // dialogs still there are destroyed after it.
+  enum class QuitOrder { DialogsFirst, ShutdownFirst };
+  // Destroys the dialogs and announces the shutdown in the given order, sends
+  // "SP Interface"/"Shutdown", then unloads the code. The first failing code is the answer.
+  ASErr quit(QuitOrder order = QuitOrder::DialogsFirst);
 
   // Sends a message. The host fills the record's header (check value, plug-in reference, the
   // globals slot it keeps, SP Basic) and keeps the globals slot the plug-in leaves in it.
