@@ -361,7 +361,10 @@ void SarvelloMain::deform_path(AIArtHandle art, const _t_ASRealRect& rect) {
     show_alert(kVertexLimitAlert);
     running = 0;
   }
-  if (closed && pointCount > 0) pointCount -= 1;  // the last point repeats the first anchor
+  // The last point repeats the first anchor and is dropped. A closed path that converts to a
+  // single point (all its anchors in one place) keeps that point: dropping it would leave an empty
+  // path and lose the art.
+  if (closed && pointCount > 1) pointCount -= 1;
 
   if (running != 0) {
     ai::check_ai_error(path.SetPathSegmentCount(art, static_cast<int16_t>(pointCount)));

@@ -135,6 +135,26 @@ TEST_F(EngineTest, StillFieldTurnsPathsIntoPolylinesInPlace) {
   EXPECT_EQ(engine->vertex_total, static_cast<int>(r.size() + l.size()));
 }
 
+TEST_F(EngineTest, ClosedPathOfOnePointKeepsItsPoint) {
+  // A closed subpath whose anchors all coincide converts to one point; the closing-point drop
+  // must not empty it, step after step.
+  const AIArtHandle dot = host.document().addPath({corner(12, -7)}, true);
+  const AIArtHandle twice = host.document().addPath({corner(3, 4), corner(3, 4)}, true);
+  for (int step = 0; step < 3; ++step) {
+    ASSERT_EQ(engine->advect_and_subdivide(kRect), 0);
+    for (AIArtHandle art : {dot, twice}) {
+      const auto s = segments(art);
+      ASSERT_EQ(s.size(), 1u) << "step " << step;
+      EXPECT_TRUE(host.document().find(art)->closed);
+    }
+    // A still field keeps the point within single-precision rounding.
+    EXPECT_NEAR(segments(dot)[0].p.h, 12.0f, 1e-3f);
+    EXPECT_NEAR(segments(dot)[0].p.v, -7.0f, 1e-3f);
+    EXPECT_NEAR(segments(twice)[0].p.h, 3.0f, 1e-3f);
+  }
+  EXPECT_EQ(engine->vertex_total, 2);
+}
+
 TEST_F(EngineTest, PointsMoveWithTheFieldInsideTheRectangleOnly) {
   const AIArtHandle inside = host.document().addPath({corner(-10, 0), corner(10, 0)}, false);
   const AIArtHandle outside = host.document().addPath({corner(300, 0), corner(310, 0)}, false);
