@@ -2,7 +2,9 @@
 // refused whole, with the event (its index and type) and what is wrong with it.
 #include "session/Session.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -28,6 +30,7 @@ struct Invalid {
 
 constexpr int kMaxViewSide = 16384;
 constexpr double kMaxCount = 10'000'000;
+constexpr int kMaxScreen = 100'000;  // pixels; a panel's position on the screen
 
 std::string quoted(const std::string& key) { return "\"" + key + "\""; }
 
@@ -79,6 +82,82 @@ ViewChange viewChange(const json& object, const std::set<std::string>& extraKeys
   if (object.contains("center")) v.center = point(object["center"], "\"center\"", where);
   if (object.contains("scroll")) v.scroll = point(object["scroll"], "\"scroll\"", where);
   return v;
+}
+
+// "a", "b" or "c"
+std::string alternatives(const std::vector<const char*>& names) {
+  std::string out;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (k > 0) out += k + 1 == names.size() ? " or " : ", ";
+    out += quoted(names[k]);
+  }
+  return out;
+}
+
+// The value of `key`, which must be one of `names` (compared exactly, as the panels show them).
+std::string oneOf(const json& object, const std::string& key, const std::vector<const char*>& names,
+                  const std::string& where) {
+  const std::string expected = quoted(key) + " must be " + alternatives(names);
+  if (!object.contains(key)) invalid(where, "the event has no " + quoted(key) + " (" + alternatives(names) + ")");
+  const json& value = object[key];
+  if (!value.is_string()) invalid(where, expected);
+  const std::string text = value.get<std::string>();
+  for (const char* name : names) {
+    if (text == name) return text;
+  }
+  invalid(where, "unknown " + key + " " + quoted(text) + ": " + expected);
+}
+
+const PanelControl& controlOf(const json& object, const std::string& where, std::string* label) {
+  std::vector<const char*> labels;
+  for (const PanelControl& c : panelControls()) labels.push_back(c.label);
+  *label = oneOf(object, "control", labels, where);
+  for (const PanelControl& c : panelControls()) {
+    if (*label == c.label) return c;
+  }
+  invalid(where, "unknown control");  // not reached: oneOf accepted a label of the table
+}
+
+// A preset by its position (from 1) or by its text; answers the position.
+int presetOf(const json& value, const PanelControl& control, const std::string& where) {
+  const int count = static_cast<int>(control.presets.size());
+  const std::string expected = quoted("preset") + " of " + quoted(control.label) +
+                               " must be a position from 1 to " + std::to_string(count) +
+                               " or one of " + alternatives(control.presets);
+  if (value.is_string()) {
+    const std::string text = value.get<std::string>();
+    for (int k = 0; k < count; ++k) {
+      if (text == control.presets[k]) return k + 1;
+    }
+    invalid(where, expected + ", not " + quoted(text));
+  }
+  if (!value.is_number()) invalid(where, expected);
+  const double v = value.get<double>();
+  if (!std::isfinite(v) || v != std::floor(v) || v < 1 || v > count) {
+    invalid(where, expected + ", not " + value.dump());
+  }
+  return static_cast<int>(v);
+}
+
+// What is typed into a field: a JSON number (typed as JSON writes it) or a string holding a
+// finite number.
+std::string typedValue(const json& value, const std::string& where) {
+  if (value.is_number()) {
+    if (!std::isfinite(value.get<double>())) invalid(where, "\"value\" must be a finite number");
+    return value.dump();
+  }
+  const std::string expected = "\"value\" must be a number, or a string holding one";
+  if (!value.is_string()) invalid(where, expected);
+  const std::string text = value.get<std::string>();
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(begin, &end);
+  while (end != nullptr && (*end == ' ' || *end == '\t')) ++end;
+  if (text.empty() || end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(v)) {
+    invalid(where, quoted(text) + " is not a number: " + expected);
+  }
+  return text;
 }
 
 std::string resolve(const std::string& path, const std::string& baseDir) {
@@ -158,16 +237,78 @@ Event event(const json& object, std::size_t index, const std::string& baseDir) {
       }
       e.file = resolve(object["file"].get<std::string>(), baseDir);
     }
-  } else if (type == "action") {
-    invalid(where, "unknown event type \"action\": panel actions are not supported yet");
+  } else if (type == "choose") {
+    e.type = Event::Type::Choose;
+    onlyKeys(object, {"type", "control", "preset"}, where);
+    const PanelControl& control = controlOf(object, where, &e.label);
+    if (!object.contains("preset")) invalid(where, "the event has no \"preset\" (its position in the list, from 1, or its text)");
+    e.preset = presetOf(object["preset"], control, where);
+  } else if (type == "type-value") {
+    e.type = Event::Type::TypeValue;
+    onlyKeys(object, {"type", "control", "value"}, where);
+    controlOf(object, where, &e.label);
+    if (!object.contains("value")) invalid(where, "the event has no \"value\" (the number typed into the field)");
+    e.typed = typedValue(object["value"], where);
+  } else if (type == "press") {
+    e.type = Event::Type::Press;
+    onlyKeys(object, {"type", "button"}, where);
+    e.label = oneOf(object, "button", panelButtons(), where);
+  } else if (type == "menu") {
+    e.type = Event::Type::Menu;
+    onlyKeys(object, {"type", "item"}, where);
+    if (!object.contains("item") || !object["item"].is_string() || object["item"].get<std::string>().empty()) {
+      invalid(where, "\"item\" must be the name of a menu item, such as \"Sarvello\"");
+    }
+    e.label = object["item"].get<std::string>();
+  } else if (type == "close-panel") {
+    e.type = Event::Type::ClosePanel;
+    onlyKeys(object, {"type", "panel"}, where);
+    e.label = oneOf(object, "panel", panelTitles(), where);
+  } else if (type == "move-panel") {
+    e.type = Event::Type::MovePanel;
+    onlyKeys(object, {"type", "panel", "to"}, where);
+    e.label = oneOf(object, "panel", panelTitles(), where);
+    if (!object.contains("to")) invalid(where, "the event has no \"to\" (the panel's new [left, top])");
+    e.to = point(object["to"], "\"to\"", where);
+    const auto onScreen = [](double v) { return v == std::floor(v) && std::fabs(v) <= kMaxScreen; };
+    if (!onScreen(e.to.x) || !onScreen(e.to.y)) {
+      invalid(where, "\"to\" must be whole pixels from -" + std::to_string(kMaxScreen) + " to " +
+                         std::to_string(kMaxScreen));
+    }
   } else {
     invalid(where, "unknown event type " + quoted(type) +
-                       " (known: select, view, pick-tool, leave-tool, stroke, idle, picture)");
+                       " (known: select, view, pick-tool, leave-tool, stroke, idle, picture, choose, "
+                       "type-value, press, menu, close-panel, move-panel)");
   }
   return e;
 }
 
 }  // namespace
+
+const std::vector<PanelControl>& panelControls() {
+  static const std::vector<PanelControl> controls = {
+      {"Viscosity", {".0", ".0001", ".0005", ".001", ".005", ".007", ".01", ".015", ".02", ".04", ".08",
+                     ".12", ".3", ".6"}},
+      {"Time Step", {".0005", ".001", ".005", ".01", ".02", ".03", ".04", ".05", ".06", ".07", ".08",
+                     ".09", ".1"}},
+      {"Force", {".01", ".04", ".06", ".08", "1.0", "1.2", "1.4", "1.6", "1.8", "2.0", "4.0", "6.0",
+                 "10.0", "15.0", "20.0", "40.0", "60.0", "100.0", "150.0", "200.0", "300.0", "400.0"}},
+      {"Grid Res", {"16", "32", "64", "128", "256"}},
+      {"Sampling", {"0.1", "0.5", "1.0", "2.0", "3.0", "4.0", "5.0"}},
+      {"Size", {"100", "200", "300", "400", "500", "600", "700"}},
+  };
+  return controls;
+}
+
+const std::vector<const char*>& panelButtons() {
+  static const std::vector<const char*> buttons = {"Clear", "Retry", "Visit website"};
+  return buttons;
+}
+
+const std::vector<const char*>& panelTitles() {
+  static const std::vector<const char*> titles = {"Sarvello", "Important Infomation"};
+  return titles;
+}
 
 const char* typeName(Event::Type type) {
   switch (type) {
@@ -178,6 +319,12 @@ const char* typeName(Event::Type type) {
     case Event::Type::Stroke: return "stroke";
     case Event::Type::Idle: return "idle";
     case Event::Type::Picture: return "picture";
+    case Event::Type::Choose: return "choose";
+    case Event::Type::TypeValue: return "type-value";
+    case Event::Type::Press: return "press";
+    case Event::Type::Menu: return "menu";
+    case Event::Type::ClosePanel: return "close-panel";
+    case Event::Type::MovePanel: return "move-panel";
   }
   return "?";
 }

@@ -13,6 +13,12 @@
 //       { "type": "stroke", "units": "artwork", "points": [[-100, 0], [100, 0]], "drags": 30 },
 //       { "type": "idle", "ticks": 10 },
 //       { "type": "picture", "file": "step1.png" },
+//       { "type": "choose", "control": "Grid Res", "preset": 4 },      or "preset": "128"
+//       { "type": "type-value", "control": "Size", "value": 250 },     or "value": "250.9"
+//       { "type": "press", "button": "Retry" },        "Clear", "Retry" or "Visit website"
+//       { "type": "menu", "item": "Sarvello" },        the plug-in's menu item
+//       { "type": "close-panel", "panel": "Sarvello" },  or "Important Infomation"
+//       { "type": "move-panel", "panel": "Sarvello", "to": [100, 50] },
 //       { "type": "leave-tool" }
 //     ]
 //   }
@@ -21,6 +27,11 @@
 // edge, as the brush sees them) unless "units" is "artwork". A stroke presses the button at the
 // first point, sends "drags" drag events spread evenly along the polyline through the points and
 // releases the button at the last point.
+//
+// Panel actions name what the user sees: a control by its label, a button by its text, a panel by
+// its title. A preset is chosen by its position in the control's list (from 1) or by its text; a
+// typed value is what the user types into the field. Whatever can be checked without the running
+// plug-in (the names, the preset's position, that a typed value is a number) is checked here.
 #ifndef SARVELLO_SIMHOST_SESSION_SESSION_H
 #define SARVELLO_SIMHOST_SESSION_SESSION_H
 
@@ -43,8 +54,22 @@ struct ViewChange {
   std::optional<Point> scroll;   // moves the centre by this many artwork units
 };
 
+// A control of the parameter panel: its label and its preset list, in menu order.
+struct PanelControl {
+  const char* label;
+  std::vector<const char*> presets;
+};
+// The six controls, in the panel's order.
+const std::vector<PanelControl>& panelControls();
+// The buttons of the panels and the panels' titles.
+const std::vector<const char*>& panelButtons();
+const std::vector<const char*>& panelTitles();
+
 struct Event {
-  enum class Type { Select, View, PickTool, LeaveTool, Stroke, Idle, Picture };
+  enum class Type {
+    Select, View, PickTool, LeaveTool, Stroke, Idle, Picture,
+    Choose, TypeValue, Press, Menu, ClosePanel, MovePanel
+  };
   enum class Selection { All, None, Ids };
   enum class Units { Fraction, Artwork };
 
@@ -64,6 +89,12 @@ struct Event {
   int ticks = 0;
   // Picture
   std::string file;  // resolved against the session file's folder; may be empty (runner's choice)
+  // Panel actions: the control's label (Choose, TypeValue), the button's text (Press), the menu
+  // item (Menu) or the panel's title (ClosePanel, MovePanel).
+  std::string label;
+  int preset = 0;     // Choose: position in the control's list, from 1
+  std::string typed;  // TypeValue: the text typed into the field, a number
+  Point to;           // MovePanel: the panel's new left and top on the screen, in pixels
 };
 
 struct Session {

@@ -75,11 +75,9 @@ TEST(Session, ViewChangesAndDefaults) {
 }
 
 TEST(Session, MalformedEventsNameTheEventAndTheProblem) {
-  EXPECT_EQ(eventError(R"({"type": "action", "button": "Clear"})"),
-            "s.json: event 1 (action): unknown event type \"action\": panel actions are not supported yet");
   EXPECT_EQ(eventError(R"({"type": "jump"})"),
             "s.json: event 1 (jump): unknown event type \"jump\" (known: select, view, pick-tool, "
-            "leave-tool, stroke, idle, picture)");
+            "leave-tool, stroke, idle, picture, choose, type-value, press, menu, close-panel, move-panel)");
   EXPECT_EQ(eventError(R"({"drags": 3})"), "s.json: event 1: the event has no \"type\"");
   EXPECT_EQ(eventError(R"(42)"), "s.json: event 1: an event must be an object with a \"type\"");
   EXPECT_EQ(eventError(R"({"type": 3})"), "s.json: event 1: \"type\" must be a string");
@@ -130,4 +128,96 @@ TEST(Session, MalformedFilesAreRefusedBeforeAnyEvent) {
             "x: view: \"zoom\" must be greater than 0");
   EXPECT_EQ(parseSessionFile("/nonexistent/run.json").error, "/nonexistent/run.json: cannot read the session file");
   EXPECT_EQ(parseSessionFile("/").error, "/: cannot read the session file");
+}
+
+TEST(Session, PanelActionsParse) {
+  SessionResult r = parseSession(R"({"events": [
+      {"type": "choose", "control": "Grid Res", "preset": 4},
+      {"type": "choose", "control": "Viscosity", "preset": ".0"},
+      {"type": "type-value", "control": "Grid Res", "value": 100},
+      {"type": "type-value", "control": "Size", "value": "250.9"},
+      {"type": "type-value", "control": "Viscosity", "value": 0.0005},
+      {"type": "press", "button": "Retry"},
+      {"type": "press", "button": "Visit website"},
+      {"type": "menu", "item": "Sarvello"},
+      {"type": "close-panel", "panel": "Important Infomation"},
+      {"type": "move-panel", "panel": "Sarvello", "to": [-20, 300]}]})");
+  ASSERT_TRUE(r) << r.error;
+  const auto& e = r.session->events;
+  EXPECT_EQ(e[0].type, Event::Type::Choose);
+  EXPECT_EQ(e[0].label, "Grid Res");
+  EXPECT_EQ(e[0].preset, 4);
+  EXPECT_EQ(e[1].preset, 1) << "a preset named by its text is found by position";
+  EXPECT_EQ(e[2].type, Event::Type::TypeValue);
+  EXPECT_EQ(e[2].typed, "100");
+  EXPECT_EQ(e[3].typed, "250.9") << "a string is typed as it stands";
+  EXPECT_EQ(std::stod(e[4].typed), 0.0005);
+  EXPECT_EQ(e[5].type, Event::Type::Press);
+  EXPECT_EQ(e[6].label, "Visit website");
+  EXPECT_EQ(e[7].type, Event::Type::Menu);
+  EXPECT_EQ(e[7].label, "Sarvello");
+  EXPECT_EQ(e[8].type, Event::Type::ClosePanel);
+  EXPECT_EQ(e[8].label, "Important Infomation");
+  EXPECT_EQ(e[9].type, Event::Type::MovePanel);
+  EXPECT_EQ(e[9].to.x, -20);
+  EXPECT_EQ(e[9].to.y, 300);
+  EXPECT_STREQ(typeName(e[3].type), "type-value");
+  EXPECT_STREQ(typeName(e[9].type), "move-panel");
+  // Every preset of every control can be chosen by its text.
+  for (const PanelControl& control : panelControls()) {
+    for (std::size_t k = 0; k < control.presets.size(); ++k) {
+      const std::string event = std::string(R"({"type": "choose", "control": ")") + control.label +
+                                R"(", "preset": ")" + control.presets[k] + "\"}";
+      SessionResult one = parseSession(R"({"events": [)" + event + "]}");
+      ASSERT_TRUE(one) << one.error;
+      EXPECT_EQ(one.session->events[0].preset, static_cast<int>(k + 1)) << event;
+    }
+  }
+}
+
+TEST(Session, MalformedPanelActionsNameTheEventAndTheProblem) {
+  EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid", "preset": 1})"),
+            "s.json: event 1 (choose): unknown control \"Grid\": \"control\" must be \"Viscosity\", "
+            "\"Time Step\", \"Force\", \"Grid Res\", \"Sampling\" or \"Size\"");
+  EXPECT_EQ(eventError(R"({"type": "choose", "preset": 1})"),
+            "s.json: event 1 (choose): the event has no \"control\" (\"Viscosity\", \"Time Step\", "
+            "\"Force\", \"Grid Res\", \"Sampling\" or \"Size\")");
+  const std::string gridPresets =
+      "s.json: event 1 (choose): \"preset\" of \"Grid Res\" must be a position from 1 to 5 or one of "
+      "\"16\", \"32\", \"64\", \"128\" or \"256\"";
+  EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": 6})"), gridPresets + ", not 6");
+  EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": 0})"), gridPresets + ", not 0");
+  EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": 1.5})"), gridPresets + ", not 1.5");
+  EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": "100"})"),
+            gridPresets + ", not \"100\"");
+  EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": true})"), gridPresets);
+  EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res"})"),
+            "s.json: event 1 (choose): the event has no \"preset\" (its position in the list, from 1, or its text)");
+  for (const std::string typed : {"fast", "4 kg", "", "nan", "1e999"}) {
+    EXPECT_EQ(eventError(R"({"type": "type-value", "control": "Force", "value": ")" + typed + "\"}"),
+              "s.json: event 1 (type-value): \"" + typed +
+                  "\" is not a number: \"value\" must be a number, or a string holding one");
+  }
+  EXPECT_EQ(eventError(R"({"type": "type-value", "control": "Force", "value": [4]})"),
+            "s.json: event 1 (type-value): \"value\" must be a number, or a string holding one");
+  EXPECT_EQ(eventError(R"({"type": "type-value", "control": "Force"})"),
+            "s.json: event 1 (type-value): the event has no \"value\" (the number typed into the field)");
+  EXPECT_EQ(eventError(R"({"type": "press", "button": "OK"})"),
+            "s.json: event 1 (press): unknown button \"OK\": \"button\" must be \"Clear\", \"Retry\" or "
+            "\"Visit website\"");
+  EXPECT_EQ(eventError(R"({"type": "press", "button": 15})"),
+            "s.json: event 1 (press): \"button\" must be \"Clear\", \"Retry\" or \"Visit website\"");
+  EXPECT_EQ(eventError(R"({"type": "press", "button": "Clear", "twice": true})"),
+            "s.json: event 1 (press): unknown key \"twice\"");
+  EXPECT_EQ(eventError(R"({"type": "menu"})"),
+            "s.json: event 1 (menu): \"item\" must be the name of a menu item, such as \"Sarvello\"");
+  EXPECT_EQ(eventError(R"({"type": "close-panel", "panel": "Important Information"})"),
+            "s.json: event 1 (close-panel): unknown panel \"Important Information\": \"panel\" must be "
+            "\"Sarvello\" or \"Important Infomation\"");
+  EXPECT_EQ(eventError(R"({"type": "move-panel", "panel": "Sarvello"})"),
+            "s.json: event 1 (move-panel): the event has no \"to\" (the panel's new [left, top])");
+  EXPECT_EQ(eventError(R"({"type": "move-panel", "panel": "Sarvello", "to": [1.5, 0]})"),
+            "s.json: event 1 (move-panel): \"to\" must be whole pixels from -100000 to 100000");
+  EXPECT_EQ(eventError(R"({"type": "move-panel", "panel": "Sarvello", "to": [0]})"),
+            "s.json: event 1 (move-panel): \"to\" must be a pair of numbers [x, y]");
 }
