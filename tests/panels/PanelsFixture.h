@@ -24,6 +24,7 @@
 #include "Host.h"
 #include "PluginHost.h"
 #include "ResourceFile.h"
+#include "ViewRects.h"
 #include "adm/DialogManager.h"
 #include "tool/EventLoop.h"
 #include "tool/ToolSuites.h"
@@ -61,25 +62,9 @@ inline double largestShift(const Segments& a, const Segments& b) {
   if (a.size() != b.size()) return std::numeric_limits<double>::infinity();
   double largest = 0.0;
   for (std::size_t k = 0; k < a.size(); ++k)
-    largest = std::max(largest, std::hypot(double(a[k].p.h) - b[k].p.h, double(a[k].p.v) - b[k].p.v));
+    largest = std::max(largest, std::hypot(double(a[k].p.h) - double(b[k].p.h),
+                                           double(a[k].p.v) - double(b[k].p.v)));
   return largest;
-}
-
-inline Rect rect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  Rect r{};
-  r.left = left;
-  r.top = top;
-  r.right = right;
-  r.bottom = bottom;
-  return r;
-}
-
-inline bool operator==(const Rect& a, const Rect& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-inline std::ostream& operator<<(std::ostream& out, const Rect& r) {
-  return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
 }
 
 class PanelsTest : public ::testing::Test {
