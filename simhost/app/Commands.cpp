@@ -38,10 +38,11 @@ Exit codes: 0 success, 1 bad input (unreadable or invalid drawing or session, a 
 not load), 2 bad usage (unknown command or option, missing argument).
 )";
 
-const char* const kDemoHelp = R"(Usage: sarvello-host demo [--out DIR] [--plugin FILE]
+const char* const kDemoHelp = R"(Usage: sarvello-host demo [--out DIR] [--plugin FILE] [--prefs FILE]
 
-Stirs a built-in sample drawing (a lattice, concentric rings, a star and a wavy line) with a few
-swirling strokes and writes to DIR:
+Stirs a built-in sample drawing (a lattice, concentric rings, a star and a wavy line): a swirl,
+then Retry on the panel puts the drawing back, Grid Res is set to 128 from its preset list, and
+two counter-turning swirls and an arch stir it again. Writes to DIR:
   sample.svg    the sample drawing
   before.png    the drawing before stirring
   stirred.svg   the stirred drawing
@@ -52,6 +53,8 @@ swirling strokes and writes to DIR:
 Options:
   --out DIR       where to write the files (default: out)
   --plugin FILE   the plug-in module to load (default: Sarvello.aip beside sarvello-host)
+  --prefs FILE    the host's preferences to read and save (default: none, so that the demo
+                  runs the same every time)
   -h, --help      show this help
 )";
 
@@ -72,6 +75,9 @@ Options:
   --no-fit            keep the drawing's own coordinates instead of fitting it into the
                       overlay square
   --plugin FILE       the plug-in module to load (default: Sarvello.aip beside sarvello-host)
+  --prefs FILE        the host's preferences (the panel's placement), read at the start and
+                      saved at the end (default: $XDG_CONFIG_HOME/sarvello/preferences.ini)
+  --no-prefs          neither read nor save any preferences
   -h, --help          show this help
 )";
 
@@ -192,6 +198,7 @@ struct Job {
   std::string sessionName;
   bool fit = true;
   std::string pluginPath;
+  std::string preferencesFile;  // empty: none read or saved
   bool framesEverywhere = false;
 };
 
@@ -201,13 +208,15 @@ struct Outcome {
   picture::Image after;
   std::vector<Frame> frames;
   RunStats stats;
+  std::string panels;  // the panels as the run left them
 };
 
 // Runs the job; the exit code. Writes no file.
 int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcome) {
   RunOptions options;
   options.pluginPath = job.pluginPath;
-  options.preferencesFile = console.preferencesFile;
+  options.preferencesFile = job.preferencesFile;
+  options.openURLsWithSystem = console.openURLs;
   options.framesEverywhere = job.framesEverywhere;
   options.diagnostic = [&reporter](const std::string& text) { reporter.line(text); };
   options.progress = [&reporter](double done, double total) { reporter.progress("stirring", done, total); };
@@ -226,6 +235,7 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
   const bool played = runner.play(job.session, &error);
   reporter.clearProgress();
   if (!played) reporter.line(job.sessionName + ": " + error);
+  outcome->panels = runner.panels();
   std::string quitError;
   if (!runner.quit(&quitError)) reporter.line("warning: " + quitError);
   const Outstanding left = runner.outstanding();
@@ -284,13 +294,23 @@ std::string seconds(double s) {
   return out.str();
 }
 
-void printSummary(std::ostream& out, const std::string& what, const RunStats& s,
+void printSummary(std::ostream& out, const std::string& what, const Outcome& outcome,
                   const std::vector<std::string>& written) {
+  const RunStats& s = outcome.stats;
   out << "Stirred " << what << ": " << s.paths << (s.paths == 1 ? " path, " : " paths, ")
       << s.verticesBefore << " vertices before, " << s.verticesAfter << " after.\n"
       << s.drags << " drag events, " << s.timerTicks << " timer ticks, " << s.draws
       << " fluid steps in " << seconds(s.seconds) << ".\n";
   if (s.failedMessages > 0) out << s.failedMessages << " messages failed (see the warnings above).\n";
+  if (s.actionsNotDone > 0) {
+    out << s.actionsNotDone << (s.actionsNotDone == 1 ? " panel action was" : " panel actions were")
+        << " not done (see the warnings above).\n";
+  }
+  if (!outcome.panels.empty()) {
+    out << "Panels at the end:\n";
+    std::istringstream lines(outcome.panels);
+    for (std::string line; std::getline(lines, line);) out << "  " << line << "\n";
+  }
   if (!written.empty()) {
     out << "Wrote";
     for (std::size_t i = 0; i < written.size(); ++i) out << (i == 0 ? " " : ", ") << written[i];
@@ -363,7 +383,8 @@ class Writer {
 };
 
 int commandDemo(const std::vector<std::string>& args, Console& console) {
-  const Arguments a = parseArguments(args, 1, {{{"--out"}, true}, {{"--plugin"}, true}}, "demo");
+  const Arguments a =
+      parseArguments(args, 1, {{{"--out"}, true}, {{"--plugin"}, true}, {{"--prefs"}, true}}, "demo");
   if (a.help) {
     console.out << kDemoHelp;
     return kExitOk;
@@ -372,7 +393,7 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
   const std::string dir = a.value("--out").value_or("out");
 
   Reporter reporter(console);
-  session::SessionResult parsed = session::parseSession(kSampleSession, "sample session");
+  session::SessionResult parsed = session::parseSession(kDemoSession, "demo session");
   if (!parsed) {
     reporter.line(parsed.error);
     return kExitBadInput;
@@ -381,9 +402,10 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
   job.svgText = kSampleSvg;
   job.svgName = "sample.svg";
   job.session = std::move(*parsed.session);
-  job.sessionName = "sample session";
+  job.sessionName = "demo session";
   job.session.view = sampleView();
   job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
+  job.preferencesFile = a.value("--prefs").value_or("");
   Outcome outcome;
   if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) return code;
 
@@ -400,7 +422,7 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
                   writer.png((out / "stirred.png").string(), outcome.after) &&
                   (outcome.frames.empty() || writer.strip((out / "frames.png").string(), outcome.frames));
   if (!ok) return kExitBadInput;
-  printSummary(console.out, "the sample drawing", outcome.stats, writer.written);
+  printSummary(console.out, "the sample drawing", outcome, writer.written);
   return kExitOk;
 }
 
@@ -411,12 +433,15 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
                                       {{"--png"}, true},
                                       {{"--frames"}, true},
                                       {{"--no-fit"}, false},
-                                      {{"--plugin"}, true}},
+                                      {{"--plugin"}, true},
+                                      {{"--prefs"}, true},
+                                      {{"--no-prefs"}, false}},
                                      "run");
   if (a.help) {
     console.out << kRunHelp;
     return kExitOk;
   }
+  if (a.value("--prefs") && a.flag("--no-prefs")) throw UsageError{"--prefs and --no-prefs exclude each other", "run"};
   if (a.positional.size() > 1) throw UsageError{"unexpected argument " + a.positional[1], "run"};
 
   Reporter reporter(console);
@@ -447,6 +472,11 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
     }
   }
   if (png && sameFile(*png, output)) throw UsageError{"--png and the output are the same file", "run"};
+  if (const auto prefs = a.value("--prefs")) {
+    for (const std::optional<std::string>& other : {std::optional<std::string>(input), std::optional<std::string>(output), png}) {
+      if (other && sameFile(*prefs, *other)) throw UsageError{"--prefs " + *prefs + " is also a drawing or picture of the run", "run"};
+    }
+  }
 
   std::string error;
   std::string svgText;
@@ -486,6 +516,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
   job.fit = !a.flag("--no-fit");
   job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
   job.framesEverywhere = frames.has_value();
+  job.preferencesFile = a.flag("--no-prefs") ? std::string() : a.value("--prefs").value_or(console.preferencesFile);
   Outcome outcome;
   if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) return code;
 
@@ -506,7 +537,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
     if (ok && outcome.frames.empty()) reporter.line("note: the session took no pictures");
   }
   if (!ok) return kExitBadInput;
-  printSummary(console.out, input, outcome.stats, writer.written);
+  printSummary(console.out, input, outcome, writer.written);
   return kExitOk;
 }
 

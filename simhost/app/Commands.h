@@ -19,7 +19,12 @@ struct Console {
   std::ostream& err;  // warnings, errors, host diagnostics, progress
   bool progress = false;  // err is a terminal: show progress on long runs
   std::string pluginPath;  // the module when --plugin is not given; empty: beside the program
-  std::string preferencesFile;  // the host's preferences between runs; empty: none kept
+  // The host's preferences between runs for `run` without --prefs or --no-prefs; empty: none
+  // kept. The demo keeps none unless --prefs is given, so that it runs the same every time.
+  std::string preferencesFile;
+  // "Visit website" launches the system's browser (when there is one); otherwise the address is
+  // only printed. The program sets it; tests leave it off.
+  bool openURLs = false;
 };
 
 // Runs the program with its arguments (without the program's name); answers the exit code.

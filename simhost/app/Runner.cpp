@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <set>
+#include <system_error>
 #include <tuple>
 
 #include "PluginHost.h"
@@ -24,6 +27,37 @@ constexpr int kIdleChunk = 60;
 
 std::string eventName(const session::Event& event) {
   return "event " + std::to_string(event.index) + " (" + session::typeName(event.type) + ")";
+}
+
+// A panel that exists (and is not being destroyed) with that title.
+Dialog* panelTitled(DialogState& state, const std::string& title) {
+  for (auto& [id, dialog] : state.dialogs) {
+    if (!dialog.destroying && dialog.title == title) return &dialog;
+  }
+  return nullptr;
+}
+
+// Where the user finds a control or a button: the panel and the item.
+struct Place {
+  Dialog* dialog = nullptr;
+  DialogItem* item = nullptr;
+};
+
+// The field labelled `label` (the static text before it, as the user reads the panel), or the
+// button showing that text, in any panel.
+Place findItem(DialogState& state, const std::string& label, bool button) {
+  for (auto& [id, dialog] : state.dialogs) {
+    if (dialog.destroying) continue;
+    const DialogItem* caption = nullptr;
+    for (DialogItem& item : dialog.items) {
+      if (item.kind == kADMTextStaticType) caption = &item;
+      if (button ? item.isButton() && item.text == label
+                 : item.isSpinEdit() && caption != nullptr && caption->text == label) {
+        return {&dialog, &item};
+      }
+    }
+  }
+  return {};
 }
 
 void applyViewChange(ViewState& view, const session::ViewChange& change) {
@@ -103,9 +137,11 @@ std::vector<AIRealPoint> strokePositions(const session::Event& stroke, const AIR
   return out;
 }
 
-Runner::Runner(RunOptions options) : options_(std::move(options)), host_(std::make_unique<Host>()) {
+Runner::Runner(RunOptions options)
+    : options_(std::move(options)), host_(std::make_unique<Host>()), squareSize_(options_.squareSize) {
   // The plug-in's panels live in the host's dialog manager.
   installDialogSuites(*host_);
+  host_->openURLsWithSystem = options_.openURLsWithSystem;
   host_->onAlert = [this](const Alert& alert) {
     switch (alert.kind) {
       case Alert::Error: note("Sarvello error: " + alert.text); break;
@@ -132,7 +168,8 @@ bool Runner::start(std::string* error) {
       options_.pluginPath.empty() ? PluginHost::moduleBesideProgram() : options_.pluginPath;
   if (!options_.preferencesFile.empty()) {
     std::string warning;
-    if (!host_->usePreferencesFile(options_.preferencesFile, &warning)) note("warning: " + warning);
+    preferencesUnreadable_ = !host_->usePreferencesFile(options_.preferencesFile, &warning);
+    if (preferencesUnreadable_) note("warning: " + warning);
   }
   try {
     plugin_ = std::make_unique<PluginHost>(*host_, path);
@@ -144,7 +181,11 @@ bool Runner::start(std::string* error) {
     return false;
   }
   const ASErr started = plugin_->start();
-  if (started != kNoErr) {
+  if (started != kNoErr && plugin_->running()) {
+    // Started, but the application-started notification failed (a panel that could not be made):
+    // as in the application, the plug-in stays loaded and its tool works.
+    note("the plug-in answered the application-started notification with " + describeCode(started));
+  } else if (started != kNoErr) {
     *error = path + ": the plug-in failed to start (" + describeCode(started) + ")";
     plugin_.reset();
     return false;
@@ -161,6 +202,8 @@ bool Runner::start(std::string* error) {
     note("the plug-in answered \"" + sent.caller + "\"/\"" + sent.selector + "\" with " +
          describeCode(sent.result));
   };
+  // The panels made at start are where they are: from now on their changes are told.
+  watchHost("", false);
   return true;
 }
 
@@ -178,7 +221,7 @@ bool Runner::load(const std::string& svgText, const std::string& name,
 
   svg::ImportOptions importOptions;
   importOptions.fit = fit && session.fit;
-  importOptions.overlaySide = options_.squareSize;
+  importOptions.overlaySide = squareSize_;
   svg::ImportResult imported = svg::importSvg(svgText, name, host_->document(), host_->view(), importOptions);
   if (!imported) {
     *error = imported.error;
@@ -237,6 +280,7 @@ bool Runner::play(const session::Session& session, std::string* error) {
       if (!ok) break;
     }
     ok = playEvent(event, i, total, error);
+    watchHost(eventName(event), true);
     framed = event.type == session::Event::Type::Picture;
     if (ok && everywhere && loop_->toolSelected() &&
         (event.type == session::Event::Type::PickTool || event.type == session::Event::Type::Stroke ||
@@ -304,8 +348,124 @@ bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_
       return true;
     case Type::Picture:
       return takeFrame(eventName(event), event.file, error);
+    case Type::Choose:
+    case Type::TypeValue:
+    case Type::Press:
+    case Type::Menu:
+    case Type::ClosePanel:
+    case Type::MovePanel:
+      panelAction(event);
+      return true;
   }
   return true;
+}
+
+void Runner::notDone(const session::Event& event, const std::string& why) {
+  ++stats_.actionsNotDone;
+  note(eventName(event) + ": not done: " + why);
+}
+
+void Runner::panelAction(const session::Event& event) {
+  using Type = session::Event::Type;
+  DialogState& state = dialogState(*host_);
+  const std::string name = eventName(event);
+
+  if (event.type == Type::Menu) {
+    const ToolState& tools = toolState(*host_);
+    const auto item = std::find_if(tools.menuItems.begin(), tools.menuItems.end(), [&](const MenuItemRecord& m) {
+      return m.text == event.label || m.name == event.label;
+    });
+    if (item == tools.menuItems.end()) return notDone(event, "the plug-in added no menu item \"" + event.label + "\"");
+    AIMenuMessage message{};
+    message.menuItem = item->handle;
+    ++stats_.panelActions;
+    const ASErr result = plugin_->send(kAIMenuCaller, kAIMenuGoSelector, &message);
+    if (result != kNoErr) {
+      ++stats_.failedMessages;
+      note(name + ": the plug-in answered \"" + kAIMenuCaller + "\"/\"" + kAIMenuGoSelector + "\" with " +
+           describeCode(result));
+    }
+    return;
+  }
+
+  if (event.type == Type::ClosePanel || event.type == Type::MovePanel) {
+    Dialog* panel = panelTitled(state, event.label);
+    if (panel == nullptr) return notDone(event, "the plug-in has no panel \"" + event.label + "\"");
+    if (event.type == Type::ClosePanel) {
+      ++stats_.panelActions;
+      closeDialog(*host_, panel->name);  // a hidden panel stays hidden
+      return;
+    }
+    // Moving a palette is the dialog manager's own business: the plug-in is not told.
+    if (!panel->visible) return notDone(event, "the panel \"" + event.label + "\" is hidden");
+    const int32_t width = panel->bounds.right - panel->bounds.left;
+    const int32_t height = panel->bounds.bottom - panel->bounds.top;
+    panel->bounds.left = static_cast<int32_t>(event.to.x);
+    panel->bounds.top = static_cast<int32_t>(event.to.y);
+    panel->bounds.right = panel->bounds.left + width;
+    panel->bounds.bottom = panel->bounds.top + height;
+    ++stats_.panelActions;
+    note(name + ": the panel \"" + event.label + "\" is now at " + std::to_string(panel->bounds.left) + "," +
+         std::to_string(panel->bounds.top));
+    return;
+  }
+
+  const bool button = event.type == Type::Press;
+  const Place place = findItem(state, event.label, button);
+  if (place.dialog == nullptr) {
+    return notDone(event, std::string("no panel shows the ") + (button ? "button" : "control") + " \"" +
+                              event.label + "\"");
+  }
+  if (!place.dialog->visible) return notDone(event, "the panel \"" + place.dialog->title + "\" is hidden");
+  // The plug-in's handler runs inside these calls and may change the dialogs: the place is looked
+  // up again afterwards.
+  const std::string dialogName = place.dialog->name;
+  const int32_t itemID = place.item->id;
+  std::string why;
+  switch (event.type) {
+    case Type::Choose: why = choosePreset(*host_, dialogName, itemID, event.preset); break;
+    case Type::TypeValue: why = typeValue(*host_, dialogName, itemID, event.typed); break;
+    default: why = pressButton(*host_, dialogName, itemID); break;
+  }
+  if (!why.empty()) return notDone(event, why);
+  ++stats_.panelActions;
+  if (button) {
+    note(name + ": pressed \"" + event.label + "\"");
+    return;
+  }
+  const Place now = findItem(state, event.label, false);
+  if (now.item == nullptr) return;
+  std::string told = name + ": " + event.label + " is now " + now.item->text;
+  if (event.type == Type::TypeValue) {
+    const double typed = std::strtod(event.typed.c_str(), nullptr);
+    if (typed != now.item->value) told += " (" + event.typed + " is held to the field's bounds)";
+  }
+  note(told);
+  // The plug-in takes the side of the square as a whole number, cut toward zero.
+  if (event.label == "Size") squareSize_ = static_cast<int>(std::trunc(now.item->value));
+}
+
+void Runner::watchHost(const std::string& when, bool tell) {
+  const std::string prefix = when.empty() ? std::string() : when + ": ";
+  std::map<std::uint64_t, bool> seen;
+  for (const auto& [id, dialog] : dialogState(*host_).dialogs) {
+    if (dialog.destroying) continue;
+    seen[id] = dialog.visible;
+    const auto before = panelShown_.find(id);
+    if (!tell || (before != panelShown_.end() && before->second == dialog.visible)) continue;
+    note(prefix + "the panel \"" + dialog.title + "\" is " + (dialog.visible ? "shown" : "hidden"));
+  }
+  if (tell) {
+    for (const auto& [id, shown] : panelShown_) {
+      if (seen.count(id) == 0) note(prefix + "a panel of the plug-in is gone");
+    }
+  }
+  panelShown_ = std::move(seen);
+
+  const std::vector<std::string>& urls = host_->openedURLs();
+  for (; urlsSeen_ < urls.size(); ++urlsSeen_) {
+    if (tell) note(prefix + "the plug-in asks to open " + urls[urlsSeen_] + " in a browser");
+  }
 }
 
 bool Runner::select(const session::Event& event) {
@@ -325,7 +485,7 @@ bool Runner::select(const session::Event& event) {
 bool Runner::stroke(const session::Event& event, std::size_t done, std::size_t total) {
   if (!loop_->toolSelected()) note(eventName(event) + ": the tool is not picked, the stroke does nothing");
   const std::vector<AIRealPoint> positions =
-      strokePositions(event, overlaySquare(host_->view(), options_.squareSize));
+      strokePositions(event, overlaySquare(host_->view(), squareSize_));
   using Kind = HostEvent::Kind;
   loop_->dispatch(HostEvent::pointer(Kind::MouseDown, positions.front()));
   for (std::size_t k = 1; k + 1 < positions.size(); ++k) {
@@ -353,11 +513,29 @@ bool Runner::takeFrame(const std::string& label, const std::string& file, std::s
 
 bool Runner::quit(std::string* error) {
   if (!plugin_ || !plugin_->running()) return true;
-  // Panels close before the shutdown is announced, so that they save their placement.
-  destroyAllDialogs(*host_);
+  finalPanels_ = panels();
+  // The loader closes the panels before it announces the shutdown, so that they save their
+  // placement.
   const ASErr result = plugin_->quit();
+  panelShown_.clear();
+  // A preferences file that could not be read is not lost to the new one: it is kept beside it.
+  bool save = true;
+  const std::string& file = options_.preferencesFile;
+  std::error_code ec;
+  if (preferencesUnreadable_ && std::filesystem::is_regular_file(file, ec)) {
+    const std::string kept = file + ".corrupt";
+    std::filesystem::rename(file, kept, ec);
+    if (ec) {
+      save = false;
+      note("warning: preferences " + file + " are not saved: the unreadable file cannot be moved to " + kept +
+           ": " + ec.message());
+    } else {
+      note("warning: the unreadable preferences file is kept as " + kept);
+    }
+  }
+  preferencesUnreadable_ = false;
   std::string why;
-  if (!host_->savePreferences(&why)) note("warning: " + why);
+  if (save && !host_->savePreferences(&why)) note("warning: " + why);
   if (result != kNoErr) {
     *error = plugin_->path() + ": the plug-in failed to shut down (" + describeCode(result) + ")";
     return false;
@@ -367,6 +545,11 @@ bool Runner::quit(std::string* error) {
 
 Outstanding Runner::outstanding() const { return host_->outstanding(); }
 
+std::string Runner::panels() const {
+  if (!plugin_ || !plugin_->running()) return finalPanels_;
+  return describeDialogs(*host_);
+}
+
 bool Runner::exportSvg(std::string* out, std::string* error) const {
   if (!drawing_) {
     *error = "no drawing is loaded";
@@ -375,10 +558,15 @@ bool Runner::exportSvg(std::string* out, std::string* error) const {
   return svg::exportSvg(*drawing_, host_->document(), out, error);
 }
 
+const OverlayRecording& Runner::overlay() const {
+  static const OverlayRecording none;
+  return loop_ ? loop_->overlay() : none;
+}
+
 bool Runner::picture(bool overlay, picture::Image* out, std::string* error) const {
   static const OverlayRecording none;
   return picture::renderView(drawing_.get(), host_->document(), host_->view(),
-                             overlay && loop_ ? loop_->overlay() : none, out, error);
+                             overlay ? this->overlay() : none, out, error);
 }
 
 RunStats Runner::stats() const {

@@ -5,12 +5,18 @@
 // Lifecycle: construct, start() (the module is loaded and started), then for each drawing
 // load() and play(), then quit() (the module is shut down and unloaded, and the host's accounting
 // is read). Several drawings can go through one started module: load() gives each a fresh
-// document. Nothing is written to any file here; pictures stay in memory for the caller.
+// document. Nothing is written to any file here but the host's preferences, which quit() saves;
+// pictures stay in memory for the caller.
+//
+// The plug-in's panels live in the host's dialog manager from start() to quit(). A session's panel
+// actions are done there as a user does them, on a panel that is shown; what cannot be done (the
+// panel is hidden, the plug-in made no such panel) is told and counted, and the session goes on.
 #ifndef SARVELLO_SIMHOST_APP_RUNNER_H
 #define SARVELLO_SIMHOST_APP_RUNNER_H
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,12 +38,17 @@ namespace simhost::app {
 struct RunOptions {
   std::string pluginPath;   // the module file; empty: Sarvello.aip beside the running program
   // The host's preference store, read at start and saved after quitting (the panel keeps its
-  // placement there); empty: preferences live for the run only.
+  // placement there); empty: preferences live for the run only. A file that cannot be read gives
+  // a warning and the defaults; at quit it is kept beside the new one as FILE.corrupt.
   std::string preferencesFile;
+  // "Visit website" opens the address with the system's opener (when there is one) instead of
+  // only printing it. Off for tests, so that they never launch a browser.
+  bool openURLsWithSystem = false;
   int squareSize = 400;     // side of the overlay square in artwork units, as the plug-in has it
   bool framesEverywhere = false;  // a frame after the tool is picked, after every stroke and
                                   // before the tool is left, when the session asks for none
-  // Host diagnostics as they come: the plug-in's alerts, its failing messages, the runner's notes.
+  // Host diagnostics as they come: the plug-in's alerts, its failing messages, the panels' changes,
+  // the web addresses it asks to open, the runner's notes.
   std::function<void(const std::string& line)> diagnostic;
   // Progress of play(): work done and total, in units of the session's events.
   std::function<void(double done, double total)> progress;
@@ -58,6 +69,8 @@ struct RunStats {
   int64_t timerTicks = 0;  // timer messages sent
   int64_t draws = 0;       // overlay draws, each one velocity step of the fluid
   int64_t failedMessages = 0;  // messages the plug-in answered with an error
+  int64_t panelActions = 0;    // panel actions of the session that were done
+  int64_t actionsNotDone = 0;  // and those that could not be (hidden panel, no such panel)
   double seconds = 0;      // real time of play()
 };
 
@@ -82,7 +95,8 @@ class Runner {
   Runner& operator=(const Runner&) = delete;
 
   // Loads the module and starts it. False with *error when the file is not a plug-in that loads
-  // or when its start-up fails.
+  // or when its start-up fails; a failure after start-up (at the application-started
+  // notification, e.g. a panel that cannot be made) is only told.
   bool start(std::string* error);
 
   // Sets the session's starting view and imports the SVG into a fresh document (fitted into the
@@ -103,12 +117,21 @@ class Runner {
   bool quit(std::string* error);
   Outstanding outstanding() const;
 
+  // The panels for people: each one's title, whether it is shown, where, and the values of its
+  // controls. While the plug-in runs, as they are now; after quit(), as they were when it began.
+  std::string panels() const;
+  // The side of the overlay square that strokes in fractions are mapped onto: the Size the panel
+  // last gave the plug-in.
+  int squareSize() const { return squareSize_; }
+
   // The drawing as it stands, as SVG text.
   bool exportSvg(std::string* out, std::string* error) const;
   // The document window as it stands; with the overlay as it was last drawn when overlay is true.
   bool picture(bool overlay, picture::Image* out, std::string* error) const;
 
   const std::vector<Frame>& frames() const { return frames_; }
+  // The overlay as the plug-in last drew it (empty before the first draw).
+  const OverlayRecording& overlay() const;
   RunStats stats() const;
   std::size_t vertices() const;  // segments of the drawing's paths now
 
@@ -122,6 +145,11 @@ class Runner {
   bool select(const session::Event& event);
   bool stroke(const session::Event& event, std::size_t done, std::size_t total);
   bool takeFrame(const std::string& label, const std::string& file, std::string* error);
+  void panelAction(const session::Event& event);
+  void notDone(const session::Event& event, const std::string& why);
+  // Tells of panels shown, hidden, made or gone since the last look, and of the web addresses the
+  // plug-in asked to open; quietly when tell is false.
+  void watchHost(const std::string& when, bool tell);
 
   RunOptions options_;
   std::unique_ptr<Host> host_;
@@ -132,6 +160,11 @@ class Runner {
   std::vector<Frame> frames_;
   RunStats stats_;
   std::vector<std::string> reportedFailures_;
+  int squareSize_ = 400;
+  bool preferencesUnreadable_ = false;
+  std::map<std::uint64_t, bool> panelShown_;  // by dialog, as last seen
+  std::size_t urlsSeen_ = 0;
+  std::string finalPanels_;
 };
 
 }  // namespace simhost::app

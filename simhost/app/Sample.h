@@ -15,6 +15,11 @@ extern const char* const kSampleSvg;
 // when no session is given. It names no drawing and keeps the default view.
 extern const char* const kSampleSession;
 
+// The demo's session: the same strokes, with the panel in use. The left swirl stirs the drawing,
+// Retry puts it back, Grid Res is set to 128 from its preset list, and both swirls and the arch
+// stir it again on the finer grid.
+extern const char* const kDemoSession;
+
 // The demo's window: small enough that a strip of frames stays a handy picture, zoomed so that
 // the overlay square fills most of it.
 session::ViewChange sampleView();

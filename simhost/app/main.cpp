@@ -24,5 +24,6 @@ int main(int argc, char** argv) {
   simhost::app::Console console{std::cout, std::cerr, false, "", ""};
   console.progress = ::isatty(STDERR_FILENO) != 0;
   console.preferencesFile = simhost::Host::defaultPreferencesPath();
+  console.openURLs = true;
   return simhost::app::runProgram(args, console);
 }

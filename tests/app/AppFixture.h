@@ -77,6 +77,10 @@ struct SessionRun {
   std::vector<std::string> diagnostics;
   simhost::Outstanding left;
   simhost::app::RunStats stats;
+  std::string panels;                // the panels as the session left them
+  std::vector<std::string> urls;     // the addresses the plug-in asked to open
+  int squareSize = 0;                // the side strokes were mapped onto at the end
+  simhost::OverlayRecording overlay; // the overlay as last drawn
 };
 
 inline std::vector<Shape> shapes(simhost::app::Runner& runner) {
@@ -88,7 +92,8 @@ inline std::vector<Shape> shapes(simhost::app::Runner& runner) {
   return out;
 }
 
-inline SessionRun runSession(const std::string& svgText, const std::string& sessionJson, bool fit = true) {
+inline SessionRun runSession(const std::string& svgText, const std::string& sessionJson, bool fit = true,
+                             const std::string& preferencesFile = "") {
   SessionRun run;
   simhost::session::SessionResult parsed = simhost::session::parseSession(sessionJson, "test session");
   if (!parsed) {
@@ -97,6 +102,7 @@ inline SessionRun runSession(const std::string& svgText, const std::string& sess
   }
   simhost::app::RunOptions options;
   options.pluginPath = kModule;
+  options.preferencesFile = preferencesFile;
   options.diagnostic = [&run](const std::string& line) { run.diagnostics.push_back(line); };
   simhost::app::Runner runner(options);
   if (!runner.load(svgText, "test.svg", *parsed.session, "test session", fit, &run.error)) return run;
@@ -104,6 +110,10 @@ inline SessionRun runSession(const std::string& svgText, const std::string& sess
   if (!runner.start(&run.error)) return run;
   const bool played = runner.play(*parsed.session, &run.error);
   run.after = shapes(runner);
+  run.panels = runner.panels();
+  run.urls = runner.host().openedURLs();
+  run.squareSize = runner.squareSize();
+  run.overlay = runner.overlay();
   const bool quit = runner.quit(&run.error);
   run.left = runner.outstanding();
   run.stats = runner.stats();

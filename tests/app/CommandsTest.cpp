@@ -186,9 +186,18 @@ TEST_F(Cli, ASessionThatNamesItsDrawingNeedsNoInput) {
 
 TEST(CliDemo, WritesTheSampleThePicturesAndASummary) {
   TempDir dir;
-  const Result r = run({"demo", "--out", dir / "out"});
+  // The demo keeps no preferences unless asked to: what a previous run left does not count.
+  std::ostringstream out, err;
+  simhost::app::Console console{out, err, false, kModule, dir / "config/preferences.ini"};
+  Result r;
+  r.code = simhost::app::runProgram({"demo", "--out", dir / "out"}, console);
+  r.out = out.str();
+  r.err = err.str();
   ASSERT_EQ(r.code, kExitOk) << r.err;
-  EXPECT_TRUE(r.err.empty()) << r.err;
+  EXPECT_EQ(r.err, "sarvello-host: event 5 (press): pressed \"Retry\"\n"
+                   "sarvello-host: event 8 (choose): Grid Res is now 128\n");
+  EXPECT_TRUE(contains(r.out, "Panels at the end:\n  panel \"Sarvello\": shown at ")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\n    Grid Res: 128\n")) << r.out;
   EXPECT_EQ(dir.files(), (std::vector<std::string>{"out/before.png", "out/frames.png", "out/sample.svg",
                                                    "out/stirred.png", "out/stirred.svg"}));
   EXPECT_TRUE(contains(r.out, "Stirred the sample drawing: 23 paths, ")) << r.out;
@@ -211,6 +220,53 @@ TEST_F(Cli, PreferencesOutliveTheRunAndABrokenFileOnlyWarns) {
   ASSERT_EQ(simhost::app::runProgram(args, console), kExitOk) << err.str();
   EXPECT_TRUE(contains(err.str(), "sarvello-host: warning: preferences " + console.preferencesFile + ": line 2:"))
       << err.str();
+  // The broken file is not lost to the one saved at the end.
+  EXPECT_EQ(readText(console.preferencesFile + ".corrupt"), "[test]\nanswer = colour red\n");
+  EXPECT_TRUE(contains(readText(console.preferencesFile), "kADM_DPLocationStr"));
+}
+
+TEST_F(Cli, PrefsChoosesThePreferencesFileAndNoPrefsKeepsNone) {
+  std::ostringstream out, err;
+  const std::string userPrefs = dir / "user/preferences.ini";
+  simhost::app::Console console{out, err, false, kModule, userPrefs};
+  const std::vector<std::string> base = {"run", input, "-o", dir / "o.svg", "--session", dir / "short.json"};
+  const auto runWith = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = base;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return simhost::app::runProgram(args, console);
+  };
+  ASSERT_EQ(runWith({"--no-prefs"}), kExitOk) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(dir / "user")) << "--no-prefs writes no preferences";
+  ASSERT_EQ(runWith({"--prefs", dir / "mine.ini"}), kExitOk) << err.str();
+  EXPECT_TRUE(contains(readText(dir / "mine.ini"), "[SarvelloADMNonModalDialog]")) << readText(dir / "mine.ini");
+  EXPECT_FALSE(std::filesystem::exists(dir / "user"));
+  ASSERT_EQ(runWith({}), kExitOk) << err.str();
+  EXPECT_TRUE(contains(readText(userPrefs), "kADM_DPVisibleStr = boolean true")) << "by default the user's file";
+  EXPECT_TRUE(err.str().empty()) << err.str();
+  EXPECT_TRUE(contains(out.str(), "Panels at the end:\n  panel \"Sarvello\": shown at ")) << out.str();
+  EXPECT_TRUE(contains(out.str(), "\n    Size: 400\n  panel \"Important Infomation\": shown at 200,200")) << out.str();
+
+  const Result both = run({"run", input, "--prefs", dir / "a.ini", "--no-prefs"});
+  EXPECT_EQ(both.code, kExitUsage);
+  EXPECT_TRUE(contains(both.err, "--prefs and --no-prefs exclude each other")) << both.err;
+  const Result onInput = run({"run", input, "-o", dir / "o.svg", "--prefs", input});
+  EXPECT_EQ(onInput.code, kExitUsage);
+  EXPECT_TRUE(contains(onInput.err, "is also a drawing or picture of the run")) << onInput.err;
+  EXPECT_EQ(readText(input), kDrawing);
+  TempDir demo;
+  EXPECT_EQ(run({"demo", "--out", demo / "out", "--prefs", demo / "demo.ini"}).code, kExitOk);
+  EXPECT_TRUE(contains(readText(demo / "demo.ini"), "kADM_DPLocationStr")) << "the demo saves to --prefs";
+}
+
+TEST_F(Cli, PanelActionsThatCannotBeDoneAreCountedInTheSummary) {
+  writeText(dir / "hidden.json", R"({ "events": [ { "type": "close-panel", "panel": "Sarvello" },
+      { "type": "press", "button": "Clear" }, { "type": "press", "button": "Visit website" } ] })");
+  const Result r = run({"run", input, "--session", dir / "hidden.json", "-o", dir / "o.svg"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(contains(r.err, "sarvello-host: event 1 (press): not done: the panel \"Sarvello\" is hidden\n")) << r.err;
+  EXPECT_TRUE(contains(r.err, "sarvello-host: event 2 (press): the plug-in asks to open https://")) << r.err;
+  EXPECT_TRUE(contains(r.out, "1 panel action was not done (see the warnings above).\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "  panel \"Sarvello\": hidden at ")) << r.out;
 }
 
 TEST_F(Cli, ManyFramesAreLaidOutInRowsOfFour) {
