@@ -523,12 +523,17 @@ bool Runner::quit(std::string* error) {
   const std::string& file = options_.preferencesFile;
   std::error_code ec;
   if (preferencesUnreadable_ && std::filesystem::is_regular_file(file, ec)) {
-    const std::string kept = file + ".corrupt";
-    std::filesystem::rename(file, kept, ec);
-    if (ec) {
+    // A name not taken yet, so that an older copy is not lost either.
+    std::string kept = file + ".corrupt";
+    for (int k = 2; k <= 1000 && std::filesystem::exists(kept, ec); ++k) {
+      kept = file + ".corrupt." + std::to_string(k);
+    }
+    const bool free = !std::filesystem::exists(kept, ec) && !ec;
+    if (free) std::filesystem::rename(file, kept, ec);
+    if (!free || ec) {
       save = false;
       note("warning: preferences " + file + " are not saved: the unreadable file cannot be moved to " + kept +
-           ": " + ec.message());
+           (ec ? ": " + ec.message() : ": that name is taken"));
     } else {
       note("warning: the unreadable preferences file is kept as " + kept);
     }

@@ -39,12 +39,14 @@ struct RunOptions {
   std::string pluginPath;   // the module file; empty: Sarvello.aip beside the running program
   // The host's preference store, read at start and saved after quitting (the panel keeps its
   // placement there); empty: preferences live for the run only. A file that cannot be read gives
-  // a warning and the defaults; at quit it is kept beside the new one as FILE.corrupt.
+  // a warning and the defaults; at quit it is kept beside the new one as FILE.corrupt (or
+  // FILE.corrupt.2, ... when that name is taken).
   std::string preferencesFile;
   // "Visit website" opens the address with the system's opener (when there is one) instead of
   // only printing it. Off for tests, so that they never launch a browser.
   bool openURLsWithSystem = false;
-  int squareSize = 400;     // side of the overlay square in artwork units, as the plug-in has it
+  int squareSize = 400;     // side of the overlay square in artwork units, as the plug-in starts
+                            // with it (a session's Size changes it)
   bool framesEverywhere = false;  // a frame after the tool is picked, after every stroke and
                                   // before the tool is left, when the session asks for none
   // Host diagnostics as they come: the plug-in's alerts, its failing messages, the panels' changes,

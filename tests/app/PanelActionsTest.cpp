@@ -285,4 +285,12 @@ TEST(PanelPlacement, AnUnreadableFileWarnsStaysUntilTheSaveAndIsKeptBesideTheNew
   ASSERT_TRUE(next.ok) << next.error;
   EXPECT_TRUE(next.diagnostics.empty()) << allOf(next.diagnostics);
   EXPECT_TRUE(contains(next.panels, "shown at 30,40")) << next.panels;
+  // Broken again: the first copy stays, the second goes beside it.
+  writeText(prefs, "[x]\ny = point\n");
+  const SessionRun broke = runSession(kDrawing, session(R"({ "type": "idle", "ticks": 1 })"), true, prefs);
+  ASSERT_TRUE(broke.ok) << broke.error;
+  EXPECT_TRUE(told(broke, "warning: the unreadable preferences file is kept as " + prefs + ".corrupt.2"))
+      << allOf(broke.diagnostics);
+  EXPECT_EQ(readText(prefs + ".corrupt"), broken);
+  EXPECT_EQ(readText(prefs + ".corrupt.2"), "[x]\ny = point\n");
 }
