@@ -447,17 +447,17 @@ void Runner::panelAction(const session::Event& event) {
 
 void Runner::watchHost(const std::string& when, bool tell) {
   const std::string prefix = when.empty() ? std::string() : when + ": ";
-  std::map<std::uint64_t, bool> seen;
+  std::map<std::uint64_t, std::pair<std::string, bool>> seen;
   for (const auto& [id, dialog] : dialogState(*host_).dialogs) {
     if (dialog.destroying) continue;
-    seen[id] = dialog.visible;
+    seen[id] = {dialog.title, dialog.visible};
     const auto before = panelShown_.find(id);
-    if (!tell || (before != panelShown_.end() && before->second == dialog.visible)) continue;
+    if (!tell || (before != panelShown_.end() && before->second.second == dialog.visible)) continue;
     note(prefix + "the panel \"" + dialog.title + "\" is " + (dialog.visible ? "shown" : "hidden"));
   }
   if (tell) {
-    for (const auto& [id, shown] : panelShown_) {
-      if (seen.count(id) == 0) note(prefix + "a panel of the plug-in is gone");
+    for (const auto& [id, panel] : panelShown_) {
+      if (seen.count(id) == 0) note(prefix + "the panel \"" + panel.first + "\" is gone");
     }
   }
   panelShown_ = std::move(seen);

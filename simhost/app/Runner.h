@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Host.h"
@@ -164,7 +165,7 @@ class Runner {
   std::vector<std::string> reportedFailures_;
   int squareSize_ = 400;
   bool preferencesUnreadable_ = false;
-  std::map<std::uint64_t, bool> panelShown_;  // by dialog, as last seen
+  std::map<std::uint64_t, std::pair<std::string, bool>> panelShown_;  // title and shown, by dialog
   std::size_t urlsSeen_ = 0;
   std::string finalPanels_;
 };
