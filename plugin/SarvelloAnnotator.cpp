@@ -194,7 +194,8 @@ ASErr SarvelloAnnotator::DrawAnnotation(AIAnnotatorMessage* message) {
   });
 }
 
-ASErr SarvelloAnnotator::ToolMouseDown(AIToolMessage* message) {
+ASErr SarvelloAnnotator::feedBrush(AIToolMessage* message,
+                                   void (*feed)(SarvelloMain&, float x, float y)) {
   return guarded([&]() -> ASErr {
     if (message == nullptr) return kBadParameterErr;
     Rect square{};
@@ -203,37 +204,24 @@ ASErr SarvelloAnnotator::ToolMouseDown(AIToolMessage* message) {
     ai::check_ai_error(documentView().ArtworkPointToViewPoint(nullptr, &message->cursor, &point));
     float x = 0.0f;
     float y = 0.0f;
-    if (fractionInSquare(square, point, &x, &y) && engine != nullptr) engine->mouse_func(0, x, y);
+    if (fractionInSquare(square, point, &x, &y) && engine != nullptr) feed(*engine, x, y);
     return kNoErr;
   });
+}
+
+ASErr SarvelloAnnotator::ToolMouseDown(AIToolMessage* message) {
+  return feedBrush(message,
+                   [](SarvelloMain& brush, float x, float y) { brush.mouse_func(0, x, y); });
 }
 
 ASErr SarvelloAnnotator::ToolMouseDrag(AIToolMessage* message) {
-  return guarded([&]() -> ASErr {
-    if (message == nullptr) return kBadParameterErr;
-    Rect square{};
-    ai::check_ai_error(getAnnotationRect(&square));
-    AIPoint point{};
-    ai::check_ai_error(documentView().ArtworkPointToViewPoint(nullptr, &message->cursor, &point));
-    float x = 0.0f;
-    float y = 0.0f;
-    if (fractionInSquare(square, point, &x, &y) && engine != nullptr) engine->motion_func(x, y);
-    return kNoErr;
-  });
+  return feedBrush(message,
+                   [](SarvelloMain& brush, float x, float y) { brush.motion_func(x, y); });
 }
 
 ASErr SarvelloAnnotator::ToolMouseUp(AIToolMessage* message) {
-  return guarded([&]() -> ASErr {
-    if (message == nullptr) return kBadParameterErr;
-    Rect square{};
-    ai::check_ai_error(getAnnotationRect(&square));
-    AIPoint point{};
-    ai::check_ai_error(documentView().ArtworkPointToViewPoint(nullptr, &message->cursor, &point));
-    float x = 0.0f;
-    float y = 0.0f;
-    if (fractionInSquare(square, point, &x, &y) && engine != nullptr) engine->mouse_func(1, x, y);
-    return kNoErr;
-  });
+  return feedBrush(message,
+                   [](SarvelloMain& brush, float x, float y) { brush.mouse_func(1, x, y); });
 }
 
 ASErr SarvelloAnnotator::advect_and_subdivide() {

@@ -36,6 +36,11 @@ class SarvelloAnnotator {
   int32_t step = 0;    // overlay draws since the last reset
   int32_t size = 400;  // side of the overlay square in artwork units
   SarvelloMain* engine = nullptr;
+
+ private:
+  // Hands the cursor of a tool message, as fractions of the overlay square, to `feed` when it
+  // falls inside the square and there is an engine to take it.
+  ASErr feedBrush(AIToolMessage* message, void (*feed)(SarvelloMain&, float x, float y));
 };
 
 #endif
