@@ -29,19 +29,18 @@ Suite& need(Suite* suite) {
   return *suite;
 }
 
-// Runs an operation and turns what it throws into the host error code it answers.
+// Runs an operation and turns what it throws into the host error code it answers; unlike the
+// plug-in's handlers, the engine answers a refused allocation with "!MEM".
 template <typename Operation>
 int guarded(Operation&& operation) noexcept {
-  try {
-    operation();
-    return kNoErr;
-  } catch (const ai::Error& error) {
-    return error.code();
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemoryErr;
-  } catch (...) {
-    return kCantHappenErr;
-  }
+  return ai::Guarded([&]() -> ASErr {
+    try {
+      operation();
+      return kNoErr;
+    } catch (const std::bad_alloc&) {
+      return kOutOfMemoryErr;
+    }
+  });
 }
 
 void show_alert(const char* text) {

@@ -26,6 +26,20 @@ inline void check_ai_error(ASErr err) {
   if (err != kNoErr) throw Error(err);
 }
 
+// Runs an operation's body at the operation's boundary and answers its code: a host failure
+// thrown as ai::Error becomes that code, anything else "CANT". Callers that answer "!MEM" for a
+// refused allocation catch std::bad_alloc inside the body.
+template <typename Body>
+ASErr Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const Error& error) {
+    return error.code();
+  } catch (...) {
+    return kCantHappenErr;
+  }
+}
+
 // Memory blocks of the SP Blocks Suite.
 class SPAlloc {
  public:

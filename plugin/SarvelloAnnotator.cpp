@@ -12,19 +12,6 @@
 
 namespace {
 
-// Runs one operation with the annotator's error convention: a host failure thrown as ai::Error
-// becomes its code, anything else "CANT".
-template <typename Body>
-ASErr guarded(Body&& body) {
-  try {
-    return body();
-  } catch (const ai::Error& error) {
-    return error.code();
-  } catch (...) {
-    return kCantHappenErr;
-  }
-}
-
 AIDocumentViewSuite& documentView() {
   if (sAIDocumentView == nullptr) throw ai::Error(kCantHappenErr);
   return *sAIDocumentView;
@@ -74,7 +61,7 @@ SarvelloAnnotator::SarvelloAnnotator() : engine(new (std::nothrow) SarvelloMain(
 SarvelloAnnotator::~SarvelloAnnotator() { delete engine; }
 
 ASErr SarvelloAnnotator::getAnnotationRect(Rect* rect) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     AIRealRect bounds{};
     ai::check_ai_error(documentView().GetDocumentViewBounds(nullptr, &bounds));
     const AIReal cx = (bounds.left + bounds.right) * 0.5f;
@@ -92,7 +79,7 @@ ASErr SarvelloAnnotator::getAnnotationRect(Rect* rect) {
 
 ASErr SarvelloAnnotator::ArtworkBoundsToViewBounds(const AIRealRect& artworkBounds,
                                                    Rect* viewBounds) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     AIDocumentViewSuite& view = documentView();
     const AIRealPoint topLeft{artworkBounds.left, artworkBounds.top};
     const AIRealPoint bottomRight{artworkBounds.right, artworkBounds.bottom};
@@ -110,7 +97,7 @@ ASErr SarvelloAnnotator::ArtworkBoundsToViewBounds(const AIRealRect& artworkBoun
 
 ASErr SarvelloAnnotator::ViewBoundsToArtworkBounds(const Rect& viewBounds,
                                                    AIRealRect* artworkBounds) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     AIDocumentViewSuite& view = documentView();
     AIPoint topLeft{};
     topLeft.h = viewBounds.left;
@@ -131,13 +118,13 @@ ASErr SarvelloAnnotator::ViewBoundsToArtworkBounds(const Rect& viewBounds,
 }
 
 ASErr SarvelloAnnotator::InvalidateRect(const Rect& viewBounds) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     return annotatorSuite().InvalAnnotationRect(nullptr, &viewBounds);
   });
 }
 
 ASErr SarvelloAnnotator::InvalidateRect(const AIRealRect& artworkBounds) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     AIAnnotatorSuite& annotator = annotatorSuite();
     Rect viewBounds{};
     ai::check_ai_error(ArtworkBoundsToViewBounds(artworkBounds, &viewBounds));
@@ -146,7 +133,7 @@ ASErr SarvelloAnnotator::InvalidateRect(const AIRealRect& artworkBounds) {
 }
 
 ASErr SarvelloAnnotator::Refresh() {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     // No document (or no way to ask): nothing to redraw.
     int32_t views = 0;
     if (sAIDocumentView == nullptr || sAIDocumentView->CountDocumentViews(&views) != kNoErr ||
@@ -165,7 +152,7 @@ ASErr SarvelloAnnotator::Refresh() {
 }
 
 ASErr SarvelloAnnotator::DrawAnnotation(AIAnnotatorMessage* message) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (message == nullptr) return kBadParameterErr;
     Rect square{};
     ai::check_ai_error(getAnnotationRect(&square));
@@ -196,7 +183,7 @@ ASErr SarvelloAnnotator::DrawAnnotation(AIAnnotatorMessage* message) {
 
 ASErr SarvelloAnnotator::feedBrush(AIToolMessage* message,
                                    void (*feed)(SarvelloMain&, float x, float y)) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (message == nullptr) return kBadParameterErr;
     Rect square{};
     ai::check_ai_error(getAnnotationRect(&square));
@@ -225,7 +212,7 @@ ASErr SarvelloAnnotator::ToolMouseUp(AIToolMessage* message) {
 }
 
 ASErr SarvelloAnnotator::advect_and_subdivide() {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     // Through view coordinates and back: the simulation rectangle's edges fall on whole pixels.
     Rect square{};
     ai::check_ai_error(getAnnotationRect(&square));
@@ -238,7 +225,7 @@ ASErr SarvelloAnnotator::advect_and_subdivide() {
 
 ASErr SarvelloAnnotator::setParameter(float viscosity, float dt, float force, int N,
                                       float sampling, int newSize) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (newSize >= 0) {
       size = newSize;
       // Redraw the whole view with the new square; if that fails the engine keeps its values.

@@ -23,19 +23,6 @@ constexpr int32_t kTimerPeriod = 1;
 
 bool same(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
-// Runs a handler's body with the plug-in's error convention: a host failure thrown as ai::Error
-// becomes its code, anything else "CANT".
-template <typename Body>
-ASErr guarded(Body&& body) {
-  try {
-    return body();
-  } catch (const ai::Error& error) {
-    return error.code();
-  } catch (...) {
-    return kCantHappenErr;
-  }
-}
-
 // A suite the operation cannot do without; a missing one fails like an unexpected state.
 template <typename Suite>
 Suite& need(Suite* suite) {
@@ -125,7 +112,7 @@ SarvelloPlugin::~SarvelloPlugin() = default;
 // ---- Start-up and registration -------------------------------------------------------------
 
 ASErr SarvelloPlugin::StartupPlugin(SPInterfaceMessage* message) {
-  const ASErr result = guarded([&]() -> ASErr {
+  const ASErr result = ai::Guarded([&]() -> ASErr {
     ai::check_ai_error(Plugin::StartupPlugin(message));
     ai::check_ai_error(AddMenus(message));
     ai::check_ai_error(AddAnnotator(message));
@@ -140,7 +127,7 @@ ASErr SarvelloPlugin::StartupPlugin(SPInterfaceMessage* message) {
 }
 
 ASErr SarvelloPlugin::AddMenus(SPInterfaceMessage*) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     const ai::UnicodeString text(kSarvelloMenuItemName, kAIPlatformCharacterEncoding);
     AIPlatformAddMenuItemDataUS data{};
     data.groupName = kToolPalettesMenuGroup;
@@ -151,7 +138,7 @@ ASErr SarvelloPlugin::AddMenus(SPInterfaceMessage*) {
 }
 
 ASErr SarvelloPlugin::AddAnnotator(SPInterfaceMessage*) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     AIAnnotatorSuite& annotators = need(sAIAnnotator);
     ai::check_ai_error(annotators.AddAnnotator(fSelfRef, kSarvelloAnnotatorName, &fAnnotatorHandle));
     // Drawn only while the tool is selected.
@@ -160,7 +147,7 @@ ASErr SarvelloPlugin::AddAnnotator(SPInterfaceMessage*) {
 }
 
 ASErr SarvelloPlugin::AddTool(SPInterfaceMessage*) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     ADMIconSuite& icons = need(sADMIcon2);
     const ADMIconRef icon =
         icons.GetFromResource(fSelfRef, kSarvelloToolName, kToolIconType, kSarvelloToolIconID);
@@ -177,14 +164,14 @@ ASErr SarvelloPlugin::AddTool(SPInterfaceMessage*) {
 }
 
 ASErr SarvelloPlugin::AddNotifier(SPInterfaceMessage*) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     return need(sAINotifier).AddNotifier(fSelfRef, kSarvelloShutdownNotifierName,
                                          kAIApplicationShutdownNotifier, &fShutdownNotifier);
   });
 }
 
 ASErr SarvelloPlugin::AddTimer() {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     AITimerSuite& timers = need(sAITimer);
     ai::check_ai_error(timers.AddTimer(fSelfRef, kSarvelloTimerName, kTimerPeriod, &fTimerHandle));
     // Ticks only while the tool is selected.
@@ -193,7 +180,7 @@ ASErr SarvelloPlugin::AddTimer() {
 }
 
 ASErr SarvelloPlugin::PostStartupPlugin() {
-  const ASErr result = guarded([&]() -> ASErr {
+  const ASErr result = ai::Guarded([&]() -> ASErr {
     if (fAnnotator != nullptr && fParameterPanel != nullptr && fInfoPanel != nullptr)
       return kNoErr;
     // The annotator (and the engine it makes) and the panels point into this module's code.
@@ -245,7 +232,7 @@ void SarvelloPlugin::ReleaseCodeIfUnused() noexcept {
 // ---- Messages -------------------------------------------------------------------------------
 
 ASErr SarvelloPlugin::Message(const char* caller, const char* selector, void* message) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     const ASErr result = Plugin::Message(caller, selector, message);
     if (result != kUnhandledMsgErr || !same(caller, kAIAnnotatorCaller)) return result;
     AIAnnotatorMessage* annotation = static_cast<AIAnnotatorMessage*>(message);
@@ -256,7 +243,7 @@ ASErr SarvelloPlugin::Message(const char* caller, const char* selector, void* me
 }
 
 ASErr SarvelloPlugin::Notify(AINotifierMessage* message) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (message != nullptr && fShutdownNotifier != nullptr &&
         message->notifier == fShutdownNotifier) {
       DestroyObjects();
@@ -278,7 +265,7 @@ void SarvelloPlugin::DestroyObjects() noexcept {
 }
 
 ASErr SarvelloPlugin::GoMenuItem(AIMenuMessage* message) {
-  guarded([&]() -> ASErr {
+  ai::Guarded([&]() -> ASErr {
     if (message == nullptr || message->menuItem == nullptr) return kNoErr;
     if (message->menuItem == fAboutMenuItem) {
       SDKAboutPluginsHelper about;
@@ -316,7 +303,7 @@ ASErr SarvelloPlugin::ReloadPlugin(SPInterfaceMessage* message) {
 
 ASErr SarvelloPlugin::SelectTool(AIToolMessage*) {
   // Whatever fails only skips the steps after it: picking a tool is never refused.
-  guarded([&]() -> ASErr {
+  ai::Guarded([&]() -> ASErr {
     if (fAnnotator == nullptr) return kNoErr;
     ai::check_ai_error(need(sAIAnnotator).SetAnnotatorActive(fAnnotatorHandle, true));
     SarvelloMain* engine = fAnnotator->engine;
@@ -340,7 +327,7 @@ ASErr SarvelloPlugin::SelectTool(AIToolMessage*) {
 }
 
 ASErr SarvelloPlugin::DeselectTool(AIToolMessage*) {
-  guarded([&]() -> ASErr {
+  ai::Guarded([&]() -> ASErr {
     if (fAnnotator == nullptr) return kNoErr;
     ai::check_ai_error(need(sAITimer).SetTimerActive(fTimerHandle, false));
     ai::check_ai_error(need(sAIAnnotator).SetAnnotatorActive(fAnnotatorHandle, false));
@@ -354,7 +341,7 @@ ASErr SarvelloPlugin::DeselectTool(AIToolMessage*) {
 }
 
 ASErr SarvelloPlugin::TrackToolCursor(AIToolMessage* message) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (fAnnotator == nullptr) return kNoErr;
     SetToolCursor(message->d.self);
     return fAnnotator->Refresh();
@@ -362,7 +349,7 @@ ASErr SarvelloPlugin::TrackToolCursor(AIToolMessage* message) {
 }
 
 ASErr SarvelloPlugin::ToolMouseDown(AIToolMessage* message) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (fAnnotator == nullptr) return kNoErr;
     SetToolCursor(message->d.self);
     return fAnnotator->ToolMouseDown(message);
@@ -372,7 +359,7 @@ ASErr SarvelloPlugin::ToolMouseDown(AIToolMessage* message) {
 ASErr SarvelloPlugin::ToolMouseDrag(AIToolMessage* message) {
   // The end of the last handled drag; the first drag message only starts the clock.
   static double prev_time = 0.0;
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (prev_time == 0.0) prev_time = CurrentTime();
     if (fAnnotator == nullptr) return kNoErr;
     SetToolCursor(message->d.self);
@@ -390,14 +377,14 @@ ASErr SarvelloPlugin::ToolMouseDrag(AIToolMessage* message) {
 }
 
 ASErr SarvelloPlugin::ToolMouseUp(AIToolMessage* message) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (fAnnotator == nullptr) return kNoErr;
     return fAnnotator->ToolMouseUp(message);
   });
 }
 
 ASErr SarvelloPlugin::GoTimer(AITimerMessage*) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     int32_t views = 0;
     if (sAIDocumentView == nullptr || sAIDocumentView->CountDocumentViews(&views) != kNoErr ||
         views == 0) {
@@ -415,14 +402,14 @@ ASErr SarvelloPlugin::GoTimer(AITimerMessage*) {
 // ---- The overlay ---------------------------------------------------------------------------
 
 ASErr SarvelloPlugin::DrawAnnotation(AIAnnotatorMessage* message) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (fAnnotator == nullptr) return kNoErr;
     return fAnnotator->DrawAnnotation(message);
   });
 }
 
 ASErr SarvelloPlugin::InvalAnnotation(AIAnnotatorMessage* message) {
-  return guarded([&]() -> ASErr {
+  return ai::Guarded([&]() -> ASErr {
     if (message == nullptr || message->invalidationRect == nullptr) return kNoErr;
     // Without the annotator object nothing of the overlay has been drawn to invalidate.
     if (fAnnotator == nullptr) return kNoErr;
