@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Host.h"
+#include "PathSegments.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"
 
@@ -30,12 +31,6 @@ class EngineTest : public ::testing::Test {
   // The simulation rectangle: a 400-unit square centred on the origin (artwork y grows upward).
   static constexpr _t_ASRealRect kRect{-200.0f, 200.0f, 200.0f, -200.0f};
 
-  static AIPathSegment corner(float h, float v) {
-    AIPathSegment s{};
-    s.p = s.in = s.out = AIRealPoint{h, v};
-    s.corner = 1;
-    return s;
-  }
   static AIPathSegment smooth(float h, float v, float inH, float inV, float outH, float outV) {
     AIPathSegment s{};
     s.p = {h, v};

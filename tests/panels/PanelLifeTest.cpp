@@ -162,7 +162,7 @@ TEST_F(PanelsTest, DialogsDestroyedBeforeTheNotificationAreForgottenNotDeletedTw
   // Nothing is left to show or hide, and the tool works on.
   EXPECT_EQ(chooseMenuItem(), kNoErr);
   const Segments stirred = stir();
-  EXPECT_FALSE(samePoints(stirred, squareSegments(-50.0f, 50.0f, 100.0f)));
+  EXPECT_FALSE(samePoints(stirred, squareCorners(-50.0f, 50.0f, 100.0f)));
   EXPECT_TRUE(dialogs().dialogs.empty());
   EXPECT_TRUE(host->alerts().empty());
   // The quit finds no dialog; the notification deletes the parameter panel and the annotator.

@@ -22,6 +22,7 @@
 
 #include "ADMNonModalDialog.h"
 #include "Host.h"
+#include "PathSegments.h"
 #include "PluginHost.h"
 #include "ResourceFile.h"
 #include "ViewRects.h"
@@ -171,18 +172,7 @@ class PanelsTest : public ::testing::Test {
 
   // A closed square path of four corners, selected.
   AIArtHandle addSquare(float left, float top, float side) {
-    return host->document().addPath(squareSegments(left, top, side), true, true);
-  }
-  static Segments squareSegments(float left, float top, float side) {
-    Segments segments;
-    for (AIRealPoint p : {AIRealPoint{left, top}, AIRealPoint{left + side, top},
-                          AIRealPoint{left + side, top - side}, AIRealPoint{left, top - side}}) {
-      AIPathSegment s{};
-      s.p = s.in = s.out = p;
-      s.corner = 1;
-      segments.push_back(s);
-    }
-    return segments;
+    return host->document().addPath(squareCorners(left, top, side), true, true);
   }
   Segments segments(AIArtHandle path) { return host->document().find(path)->segments; }
 

@@ -82,12 +82,12 @@ TEST_F(PanelsTest, RetryRestoresTheCapturedShapesAndRestartsTheStepCount) {
   boot();
   ASSERT_FALSE(HasFatalFailure());
   const Segments stirred = stir();
-  ASSERT_FALSE(samePoints(stirred, squareSegments(-50.0f, 50.0f, 100.0f)));
+  ASSERT_FALSE(samePoints(stirred, squareCorners(-50.0f, 50.0f, 100.0f)));
   EXPECT_NE(statusLine().rfind("Step = 0 ", 0), 0u) << statusLine();
 
   press(kParameterPanel, kRetryButtonItem);
   // The corners as they were when the tool was picked, to the bit.
-  EXPECT_TRUE(samePoints(segments(art), squareSegments(-50.0f, 50.0f, 100.0f)));
+  EXPECT_TRUE(samePoints(segments(art), squareCorners(-50.0f, 50.0f, 100.0f)));
   loop->idle(1);
   EXPECT_EQ(statusLine().rfind("Step = 0 ", 0), 0u) << statusLine();
 }

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "ViewRects.h"
 #include "picture/Overlay.h"
 #include "picture/Picture.h"
 #include "svg/Svg.h"
@@ -31,12 +32,6 @@ std::filesystem::path scratch() {
                   : std::filesystem::temp_directory_path() / ("picture-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   return dir;
-}
-
-Rect rect(int l, int t, int r, int b) {
-  Rect x{};
-  x.left = l, x.top = t, x.right = r, x.bottom = b;
-  return x;
 }
 
 // What the annotator draws: the frame of the square and the status line.

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "Host.h"
+#include "PathSegments.h"
 #include "PluginHost.h"
+#include "ViewRects.h"
 #include "tool/EventLoop.h"
 #include "tool/ToolSuites.h"
 
@@ -78,37 +80,12 @@ class PluginTest : public ::testing::Test {
 
   // A closed square path of four corners, selected.
   AIArtHandle addSquare(float left, float top, float side) {
-    std::vector<AIPathSegment> segments;
-    for (AIRealPoint p : {AIRealPoint{left, top}, AIRealPoint{left + side, top},
-                          AIRealPoint{left + side, top - side}, AIRealPoint{left, top - side}}) {
-      AIPathSegment s{};
-      s.p = s.in = s.out = p;
-      s.corner = 1;
-      segments.push_back(s);
-    }
-    return host.document().addPath(segments, true, true);
+    return host.document().addPath(squareCorners(left, top, side), true, true);
   }
 
   simhost::Host host;
   std::unique_ptr<simhost::PluginHost> plugins;
   std::unique_ptr<simhost::EventLoop> loop;
 };
-
-inline bool operator==(const Rect& a, const Rect& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-inline std::ostream& operator<<(std::ostream& out, const Rect& r) {
-  return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
-}
-
-inline Rect rect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  Rect r{};
-  r.left = left;
-  r.top = top;
-  r.right = right;
-  r.bottom = bottom;
-  return r;
-}
 
 #endif

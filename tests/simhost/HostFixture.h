@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Host.h"
+#include "PathSegments.h"
 
 class HostTest : public ::testing::Test {
  protected:
@@ -26,13 +27,6 @@ class HostTest : public ::testing::Test {
       EXPECT_EQ(basic->ReleaseSuite(name.c_str(), version), kNoErr) << name;
     const simhost::Outstanding left = host.outstanding();
     EXPECT_TRUE(left.clean()) << left.describe();
-  }
-
-  static AIPathSegment corner(float h, float v) {
-    AIPathSegment s{};
-    s.p = s.in = s.out = AIRealPoint{h, v};
-    s.corner = 1;
-    return s;
   }
 
   simhost::Host host;

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "Host.h"
+#include "PathSegments.h"
 #include "SarvelloAnnotator.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"
+#include "ViewRects.h"
 #include "tool/ToolSuites.h"
 
 class ToolTest : public ::testing::Test {
@@ -34,37 +36,13 @@ class ToolTest : public ::testing::Test {
     return *annotator;
   }
 
-  simhost::ToolState& tools() { return simhost::toolState(host); }
-
   // The default window: 1000 x 800 pixels showing artwork (0, 0) at its middle, 1 pixel a unit.
   // A 400-unit square then covers view pixels 300..700 and 200..600.
-  static Rect rect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    Rect r{};
-    r.left = left;
-    r.top = top;
-    r.right = right;
-    r.bottom = bottom;
-    return r;
-  }
-
-  static AIPathSegment corner(float h, float v) {
-    AIPathSegment s{};
-    s.p = s.in = s.out = AIRealPoint{h, v};
-    s.corner = 1;
-    return s;
-  }
+  simhost::ToolState& tools() { return simhost::toolState(host); }
 
   simhost::Host host;
   std::optional<testsupport::SuiteScope> suites;
   std::unique_ptr<SarvelloAnnotator> annotator;
 };
-
-inline bool operator==(const Rect& a, const Rect& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-inline std::ostream& operator<<(std::ostream& out, const Rect& r) {
-  return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
-}
 
 #endif
