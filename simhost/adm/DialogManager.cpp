@@ -86,21 +86,15 @@ R admCall(const char* operation, R failed, Body&& body) {
   }
 }
 
-// The same for operations that answer a code: the injected code is answered.
+// Operations that answer a code run as every suite function of the host does (hostCall): the
+// injected code is answered.
 template <class Body>
 ASErr admErrCall(const char* operation, Body&& body) {
   Host* host = Host::current();
-  if (host == nullptr) return kCantHappenErr;
-  DialogState* state = stateOf(*host);
-  if (state == nullptr) return kCantHappenErr;
-  try {
-    if (ASErr injected = host->faults().check(operation)) return injected;
-    return body(*host, *state);
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemoryErr;
-  } catch (...) {
-    return kCantHappenErr;
-  }
+  if (host == nullptr || stateOf(*host) == nullptr) return kCantHappenErr;
+  return hostCall(operation, [&](Host& current, HostState&) -> ASErr {
+    return body(current, *stateOf(current));
+  });
 }
 
 template <class Body>

@@ -6,6 +6,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "HostImpl.h"
+
 namespace simhost {
 namespace {
 
@@ -30,22 +32,15 @@ Record* findRecord(std::vector<Record>& records, Kind kind, H handle) {
   return &records[index - 1];
 }
 
-// Runs a suite function's body: the current host and its tool state, an injected fault first,
-// and no C++ exception crossing into the plug-in.
+// Runs a suite function's body as hostCall does, with the current host's tool state, which
+// must have been installed.
 template <class Body>
 ASErr toolCall(const char* operation, Body&& body) {
   Host* host = Host::current();
-  if (host == nullptr) return kCantHappenErr;
-  auto* state = static_cast<ToolState*>(host->toolSide.get());
-  if (state == nullptr) return kCantHappenErr;
-  try {
-    if (ASErr injected = host->faults().check(operation)) return injected;
-    return body(*host, *state);
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemoryErr;
-  } catch (...) {
-    return kCantHappenErr;
-  }
+  if (host == nullptr || host->toolSide == nullptr) return kCantHappenErr;
+  return hostCall(operation, [&](Host& current, HostState&) -> ASErr {
+    return body(current, *static_cast<ToolState*>(current.toolSide.get()));
+  });
 }
 
 // ---- AI Menu ------------------------------------------------------------------------------
