@@ -21,6 +21,16 @@ namespace apptest {
 
 inline const std::string kModule = SARVELLO_MODULE_PATH;
 
+// Options of a run of the built module whose diagnostic lines are collected in *lines.
+inline simhost::app::RunOptions moduleOptions(std::vector<std::string>* lines,
+                                              const std::string& preferencesFile = "") {
+  simhost::app::RunOptions options;
+  options.pluginPath = kModule;
+  options.preferencesFile = preferencesFile;
+  options.diagnostic = [lines](const std::string& line) { lines->push_back(line); };
+  return options;
+}
+
 inline std::string readText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -100,11 +110,7 @@ inline SessionRun runSession(const std::string& svgText, const std::string& sess
     run.error = parsed.error;
     return run;
   }
-  simhost::app::RunOptions options;
-  options.pluginPath = kModule;
-  options.preferencesFile = preferencesFile;
-  options.diagnostic = [&run](const std::string& line) { run.diagnostics.push_back(line); };
-  simhost::app::Runner runner(options);
+  simhost::app::Runner runner(moduleOptions(&run.diagnostics, preferencesFile));
   if (!runner.load(svgText, "test.svg", *parsed.session, "test session", fit, &run.error)) return run;
   run.before = shapes(runner);
   if (!runner.start(&run.error)) return run;

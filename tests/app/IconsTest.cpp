@@ -9,12 +9,12 @@
 #include <filesystem>
 
 #include "AppFixture.h"
+#include "BootstrapIcons.h"
 
 using namespace apptest;
 
 namespace {
 
-constexpr const char* kIconDir = "/usr/share/bootstrap-icons/svg";
 #if defined(SARVELLO_SANITIZE)
 constexpr std::size_t kEvery = 10;
 #else
@@ -35,21 +35,14 @@ std::vector<std::size_t> segmentCounts(const simhost::Document& document, const 
 
 TEST(BootstrapIcons, EveryIconGoesThroughTheToolAndReadsBack) {
   if (!std::filesystem::is_directory(kIconDir)) GTEST_SKIP() << "bootstrap-icons is not installed";
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(kIconDir)) {
-    if (entry.path().extension() == ".svg") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
+  const std::vector<std::filesystem::path> files = bootstrapIconFiles();
   ASSERT_GT(files.size(), 1000u);
 
   simhost::session::SessionResult parsed = simhost::session::parseSession(R"({ "events": [
     { "type": "select", "paths": "all" }, { "type": "pick-tool" }, { "type": "leave-tool" } ] })");
   ASSERT_TRUE(parsed) << parsed.error;
   std::vector<std::string> diagnostics;
-  simhost::app::RunOptions options;
-  options.pluginPath = kModule;
-  options.diagnostic = [&diagnostics](const std::string& line) { diagnostics.push_back(line); };
-  simhost::app::Runner runner(options);
+  simhost::app::Runner runner(moduleOptions(&diagnostics));
   std::string error;
   ASSERT_TRUE(runner.start(&error)) << error;
 

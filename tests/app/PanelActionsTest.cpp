@@ -199,10 +199,7 @@ TEST(PanelVisibility, WithoutPanelsEveryActionIsToldAndTheRunGoesOn) {
       { "type": "menu", "item": "Sarvello" }, )" + std::string(kSwirl)));
   ASSERT_TRUE(parsed) << parsed.error;
   std::vector<std::string> lines;
-  simhost::app::RunOptions options;
-  options.pluginPath = kModule;
-  options.diagnostic = [&lines](const std::string& line) { lines.push_back(line); };
-  simhost::app::Runner runner(options);
+  simhost::app::Runner runner(moduleOptions(&lines));
   std::string error;
   ASSERT_TRUE(runner.load(kDrawing, "d.svg", *parsed.session, "s", true, &error)) << error;
   runner.host().faults().failAllCalls("ADMDialog.Create", kCantHappenErr);  // no panel can be made
@@ -262,10 +259,7 @@ TEST(PanelPlacement, AnUnreadableFileWarnsStaysUntilTheSaveAndIsKeptBesideTheNew
       simhost::session::parseSession(session(R"({ "type": "move-panel", "panel": "Sarvello", "to": [30, 40] })"));
   ASSERT_TRUE(parsed) << parsed.error;
   std::vector<std::string> lines;
-  simhost::app::RunOptions options;
-  options.pluginPath = kModule;
-  options.preferencesFile = prefs;
-  options.diagnostic = [&lines](const std::string& line) { lines.push_back(line); };
+  const simhost::app::RunOptions options = moduleOptions(&lines, prefs);
   {
     simhost::app::Runner runner(options);
     std::string error;

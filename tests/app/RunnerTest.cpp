@@ -197,10 +197,7 @@ TEST(Session, AFailingHostCallIsReportedAndLeavesNothingBehind) {
   simhost::session::SessionResult parsed = simhost::session::parseSession(kSwirl, "s");
   ASSERT_TRUE(parsed) << parsed.error;
   std::vector<std::string> lines;
-  simhost::app::RunOptions options;
-  options.pluginPath = kModule;
-  options.diagnostic = [&lines](const std::string& line) { lines.push_back(line); };
-  simhost::app::Runner runner(options);
+  simhost::app::Runner runner(moduleOptions(&lines));
   std::string error;
   ASSERT_TRUE(runner.load(kDrawing, "d.svg", *parsed.session, "s", true, &error)) << error;
   ASSERT_TRUE(runner.start(&error)) << error;

@@ -7,14 +7,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "BootstrapIcons.h"
 #include "svg/Svg.h"
 
 using namespace simhost;
 using namespace simhost::svg;
 
 namespace {
-
-constexpr const char* kIconDir = "/usr/share/bootstrap-icons/svg";
 
 // Segment counts of the drawing's paths, in order.
 std::vector<std::size_t> shapeOf(const Drawing& d, const Document& doc) {
@@ -27,11 +26,7 @@ std::vector<std::size_t> shapeOf(const Drawing& d, const Document& doc) {
 
 TEST(BootstrapIcons, EveryIconSurvivesImportChangeExportImport) {
   if (!std::filesystem::is_directory(kIconDir)) GTEST_SKIP() << "bootstrap-icons is not installed";
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(kIconDir)) {
-    if (entry.path().extension() == ".svg") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
+  const std::vector<std::filesystem::path> files = bootstrapIconFiles();
   ASSERT_GT(files.size(), 1000u);
 
   std::size_t paths = 0;
