@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "TextFiles.h"
 #include "app/Runner.h"
 #include "svg/Svg.h"
 
@@ -29,17 +30,6 @@ inline simhost::app::RunOptions moduleOptions(std::vector<std::string>* lines,
   options.preferencesFile = preferencesFile;
   options.diagnostic = [lines](const std::string& line) { lines->push_back(line); };
   return options;
-}
-
-inline std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
 }
 
 // A fresh folder for one test, removed at its end.

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "TextFiles.h"
 #include "svg/Svg.h"
 
 using namespace simhost;
@@ -19,13 +20,6 @@ namespace {
 std::string dataPath(const std::string& name) {
   const char* root = std::getenv("SARVELLO_SOURCE_DIR");
   return std::string(root ? root : ".") + "/tests/data/svg/" + name;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 struct Imported {
