@@ -93,7 +93,10 @@ ASErr Suites::ReleaseSuites() {
     if (err != kNoErr) return err;
   }
   if (row->version == kOptionalSuitesMarker) {
+    // Only a row that holds a suite counts against the acquired ones: a missing optional suite
+    // before an acquired one must not end the walk early and leave that one held.
     for (const ImportSuite* opt = row + 1; fOptionalAcquired > 0 && opt->name != nullptr; ++opt) {
+      if (opt->target == nullptr || LoadSuite(*opt) == nullptr) continue;
       const ASErr err = releaseRow(*opt);
       --fOptionalAcquired;
       if (err != kNoErr) return err;

@@ -72,6 +72,20 @@ TEST_F(SuiteTables, OptionalSuitesAreTriedAgainUntilTheyArrive) {
   EXPECT_EQ(sSPAccess, nullptr);
 }
 
+TEST_F(SuiteTables, AnOptionalSuiteAfterAMissingOneIsReleasedToo) {
+  // Only the second optional suite arrives: the release must not stop at the first, missing row.
+  host.addSuite("Test Optional Two", 1, &kOptionalTable);
+  {
+    Suites suites(gTable);
+    ASSERT_EQ(suites.Error(), kNoErr);
+    EXPECT_EQ(suites.optionalAcquired(), 1);
+    EXPECT_EQ(gOptionalOne, nullptr);
+    EXPECT_EQ(gOptionalTwo, &kOptionalTable);
+  }
+  EXPECT_EQ(host.acquisitions("Test Optional Two", 1), 0);
+  EXPECT_EQ(gOptionalTwo, nullptr);
+}
+
 TEST_F(SuiteTables, ASecondHolderOnlyCountsAndTheLastReleases) {
   Suites first(gTable);
   ASSERT_EQ(Suites::fAcquiredCount, 1);
