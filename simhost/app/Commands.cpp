@@ -324,22 +324,28 @@ std::string framesName(std::size_t index) {
   return name;
 }
 
-// Writes every output; the first failure ends the writing with exit code 1.
+// Writes the outputs of a run together: each is written in full beside its place, and only
+// when all of them are written does finish() put them in place. The first failure ends the
+// writing with exit code 1 and leaves none of them behind.
 class Writer {
  public:
   explicit Writer(Reporter& reporter) : reporter_(reporter) {}
 
   bool text(const std::string& path, const std::string& bytes) {
     std::string error;
-    if (!writeFileAtomically(path, bytes, &error)) return fail(error);
+    if (!batch_.add(path, bytes, &error)) return fail(error);
     written.push_back(path);
     return true;
   }
   bool png(const std::string& path, const picture::Image& image) {
     std::string error;
-    if (!picture::writePng(image, path, &error)) return fail(error);
-    written.push_back(path);
-    return true;
+    std::string bytes;
+    if (!picture::encodePng(image, &bytes, &error)) return fail(path + ": " + error);
+    return text(path, bytes);
+  }
+  bool finish() {
+    std::string error;
+    return batch_.commit(&error) || fail(error);
   }
   // The frames side by side, in rows of at most kFramesPerRow, so that a long session still
   // gives a picture of a sensible width.
@@ -380,6 +386,7 @@ class Writer {
     return false;
   }
   Reporter& reporter_;
+  FileBatch batch_;
 };
 
 int commandDemo(const std::vector<std::string>& args, Console& console) {
@@ -410,6 +417,8 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
   if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) return code;
 
   std::string error;
+  std::error_code ec;
+  const bool folderIsNew = !fs::exists(dir, ec);
   if (!makeFolder(dir, &error)) {
     reporter.line(error);
     return kExitBadInput;
@@ -420,8 +429,13 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
                   writer.png((out / "before.png").string(), outcome.before) &&
                   writer.text((out / "stirred.svg").string(), outcome.svg) &&
                   writer.png((out / "stirred.png").string(), outcome.after) &&
-                  (outcome.frames.empty() || writer.strip((out / "frames.png").string(), outcome.frames));
-  if (!ok) return kExitBadInput;
+                  (outcome.frames.empty() || writer.strip((out / "frames.png").string(), outcome.frames)) &&
+                  writer.finish();
+  if (!ok) {
+    // A folder made for this run goes again with the outputs (only when left empty).
+    if (folderIsNew) fs::remove(dir, ec);
+    return kExitBadInput;
+  }
   printSummary(console.out, "the sample drawing", outcome, writer.written);
   return kExitOk;
 }
@@ -525,6 +539,8 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
   for (const Frame& frame : outcome.frames) {
     if (ok && !frame.file.empty()) ok = writer.png(frame.file, frame.image);
   }
+  std::error_code ec;
+  const bool framesFolderIsNew = frames && !fs::exists(*frames, ec);
   if (ok && frames) {
     if (!makeFolder(*frames, &error)) {
       reporter.line(error);
@@ -536,7 +552,12 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
     if (ok && !outcome.frames.empty()) ok = writer.strip((fs::path(*frames) / "frames.png").string(), outcome.frames);
     if (ok && outcome.frames.empty()) reporter.line("note: the session took no pictures");
   }
-  if (!ok) return kExitBadInput;
+  if (ok) ok = writer.finish();
+  if (!ok) {
+    // A folder made for this run goes again with the outputs (only when left empty).
+    if (framesFolderIsNew) fs::remove(*frames, ec);
+    return kExitBadInput;
+  }
   printSummary(console.out, input, outcome, writer.written);
   return kExitOk;
 }

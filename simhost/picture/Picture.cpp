@@ -264,17 +264,27 @@ bool drawOverlay(const OverlayRecording& overlay, Image* image, std::string* err
   return true;
 }
 
-bool writePng(const Image& image, const std::string& path, std::string* error) {
+bool encodePng(const Image& image, std::string* bytes, std::string* error) {
   if (!checkSize(image.width, image.height, error)) return false;
   if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height) {
     *error = "the image's pixels do not match its size";
     return false;
   }
   Surface surface = surfaceFrom(image);
-  std::string bytes;
-  const cairo_status_t status = cairo_surface_write_to_png_stream(surface.get(), appendToString, &bytes);
+  std::string encoded;
+  const cairo_status_t status = cairo_surface_write_to_png_stream(surface.get(), appendToString, &encoded);
   if (status != CAIRO_STATUS_SUCCESS) {
-    *error = path + ": cannot encode the PNG: " + cairo_status_to_string(status);
+    *error = std::string("cannot encode the PNG: ") + cairo_status_to_string(status);
+    return false;
+  }
+  *bytes = std::move(encoded);
+  return true;
+}
+
+bool writePng(const Image& image, const std::string& path, std::string* error) {
+  std::string bytes;
+  if (!encodePng(image, &bytes, error)) {
+    *error = path + ": " + *error;
     return false;
   }
   return writeFileAtomically(path, bytes, error);

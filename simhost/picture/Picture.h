@@ -35,6 +35,8 @@ bool renderView(const svg::Drawing* drawing, const Document& document, const Vie
 // Plays overlay calls back on an image (view pixels).
 bool drawOverlay(const OverlayRecording& overlay, Image* image, std::string* error);
 
+// The image as the bytes of a PNG file. False with *error ("cannot encode the PNG: reason").
+bool encodePng(const Image& image, std::string* bytes, std::string* error);
 bool writePng(const Image& image, const std::string& path, std::string* error);
 bool readPng(const std::string& path, Image* out, std::string* error);
 

@@ -33,12 +33,17 @@ bool readWholeFile(const std::string& path, std::string* out, std::string* error
   return true;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error) {
+namespace {
+
+// Writes bytes to a new temporary file beside `path`, with the permissions of any new file; its
+// name in *temp. On failure nothing is left and *error says why.
+bool writeTemporary(const std::string& path, const std::string& bytes, std::string* temp,
+                    std::string* error) {
   namespace fs = std::filesystem;
   const fs::path target(path);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
+  std::string name = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = mkstemp(name.data());
   if (fd < 0) {
     *error = path + ": cannot write the file: " + std::strerror(errno);
     return false;
@@ -60,11 +65,42 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
   if (code == 0 && ::fchmod(fd, 0666 & ~mask) != 0) code = errno;
   if (code == 0 && ::fsync(fd) != 0) code = errno;
   if (::close(fd) != 0 && code == 0) code = errno;
-  if (code == 0 && std::rename(temp.c_str(), path.c_str()) != 0) code = errno;
   if (code != 0) {
-    ::unlink(temp.c_str());
+    ::unlink(name.c_str());
     *error = path + ": cannot write the file: " + std::strerror(code);
     return false;
+  }
+  *temp = std::move(name);
+  return true;
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error) {
+  FileBatch batch;
+  return batch.add(path, bytes, error) && batch.commit(error);
+}
+
+FileBatch::~FileBatch() {
+  for (const Staged& file : staged_) ::unlink(file.temp.c_str());
+}
+
+bool FileBatch::add(const std::string& path, const std::string& bytes, std::string* error) {
+  std::string temp;
+  if (!writeTemporary(path, bytes, &temp, error)) return false;
+  staged_.push_back({std::move(temp), path});
+  return true;
+}
+
+bool FileBatch::commit(std::string* error) {
+  std::vector<Staged> staged = std::move(staged_);
+  staged_.clear();
+  for (std::size_t i = 0; i < staged.size(); ++i) {
+    if (std::rename(staged[i].temp.c_str(), staged[i].path.c_str()) != 0) {
+      *error = staged[i].path + ": cannot write the file: " + std::strerror(errno);
+      for (std::size_t k = i; k < staged.size(); ++k) ::unlink(staged[k].temp.c_str());
+      return false;
+    }
   }
   return true;
 }

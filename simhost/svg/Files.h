@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace simhost {
 
@@ -14,6 +15,31 @@ bool readWholeFile(const std::string& path, std::string* out, std::string* error
 // Writes bytes to a temporary file beside `path` and renames it over `path`, so that readers see
 // the old file or the new one, never a part. On failure nothing is left behind.
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string* error);
+
+// Several files written together or not at all: each is written completely under a temporary
+// name beside its target, and only when all of them are written are they renamed into place.
+// Whatever has not been committed when the batch ends is removed; files that were there before
+// stay as they were.
+class FileBatch {
+ public:
+  FileBatch() = default;
+  FileBatch(const FileBatch&) = delete;
+  FileBatch& operator=(const FileBatch&) = delete;
+  ~FileBatch();
+
+  // Writes bytes under a temporary name beside `path`. False with *error ("path: cannot write
+  // the file: reason") on failure.
+  bool add(const std::string& path, const std::string& bytes, std::string* error);
+  // Renames every added file into place.
+  bool commit(std::string* error);
+
+ private:
+  struct Staged {
+    std::string temp;
+    std::string path;
+  };
+  std::vector<Staged> staged_;
+};
 
 // "line:column" of a byte offset in UTF-8 text, both from 1, columns counted in characters.
 inline std::string lineColumn(const std::string& text, std::size_t offset) {

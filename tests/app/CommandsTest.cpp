@@ -129,6 +129,19 @@ TEST_F(Cli, BadInputExitsWithOneNamesTheFileAndWritesNothing) {
   }
 }
 
+// Outputs are written together or not at all: one that cannot be written (here a picture in a
+// folder that takes no new files) leaves none of the others behind.
+TEST_F(Cli, AnOutputThatCannotBeWrittenLeavesNoOtherOutputBehind) {
+  const auto before = dir.files();
+  const std::string png = "/proc/sarvello-cannot-write.png";
+  const Result r = run({"run", input, "--session", dir / "short.json", "-o", dir / "out.svg", "--png", png,
+                        "--frames", dir / "frames"});
+  EXPECT_EQ(r.code, kExitBadInput) << r.err;
+  EXPECT_TRUE(contains(r.err, png + ": cannot write the file")) << r.err;
+  EXPECT_EQ(dir.files(), before);
+  EXPECT_FALSE(std::filesystem::exists(dir / "frames"));
+}
+
 TEST_F(Cli, TheInputIsNeverOverwritten) {
   const std::string original = readText(input);
   for (const auto& args : std::vector<std::vector<std::string>>{
