@@ -244,8 +244,9 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
   }
   if (!played) return kExitBadInput;
 
+  // Both errors name the drawing already.
   if (!runner.exportSvg(&outcome->svg, &error) || !runner.picture(false, &outcome->after, &error)) {
-    reporter.line(job.svgName + ": " + error);
+    reporter.line(error);
     return kExitBadInput;
   }
   outcome->frames = runner.frames();

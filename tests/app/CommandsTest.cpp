@@ -142,6 +142,19 @@ TEST_F(Cli, AnOutputThatCannotBeWrittenLeavesNoOtherOutputBehind) {
   EXPECT_FALSE(std::filesystem::exists(dir / "frames"));
 }
 
+// A view the pictures cannot be drawn at (text at an absurd zoom) is bad input, named once.
+TEST_F(Cli, APictureThatCannotBeDrawnIsNamedOnceAndWritesNothing) {
+  writeText(dir / "text.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">"
+                              "<path d=\"M 10 10 L 90 90\"/><text x=\"10\" y=\"90\">hello</text></svg>");
+  writeText(dir / "zoom.json", R"({ "events": [ { "type": "view", "zoom": 1e30 } ] })");
+  const auto before = dir.files();
+  const Result r = run({"run", dir / "text.svg", "--session", dir / "zoom.json", "-o", dir / "out.svg"});
+  EXPECT_EQ(r.code, kExitBadInput) << r.err;
+  EXPECT_TRUE(contains(r.err, "text.svg: cannot render")) << r.err;
+  EXPECT_FALSE(contains(r.err, "text.svg: " + dir / "text.svg")) << r.err;
+  EXPECT_EQ(dir.files(), before);
+}
+
 TEST_F(Cli, TheInputIsNeverOverwritten) {
   const std::string original = readText(input);
   for (const auto& args : std::vector<std::vector<std::string>>{
