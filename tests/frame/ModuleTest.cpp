@@ -204,3 +204,62 @@ TEST_F(LoaderRefusal, WrongKindVersionOrEntry) {
 }
 
 }  // namespace
+
+namespace {
+
+int allocations(simhost::Host& host) {
+  return host.faults().calls("SPBasic.AllocateBlock") + host.faults().calls("SPBlocks.AllocateBlock");
+}
+
+TEST(ModuleFaults, EveryRefusalDuringStartAndQuitLeavesNothingBehind) {
+  // A clean start and quit first, to count its allocations and suite acquisitions.
+  int allocationCount = 0, acquisitionCount = 0;
+  {
+    simhost::Host host;
+    {
+      simhost::PluginHost plugins(host, kModule);
+      ASSERT_EQ(plugins.start(), kNoErr);
+      ASSERT_EQ(plugins.quit(), kNoErr);
+    }
+    allocationCount = allocations(host);
+    acquisitionCount = host.faults().calls("SPBasic.AcquireSuite");
+  }
+  ASSERT_GT(allocationCount, 0);
+  ASSERT_GE(acquisitionCount, 31);
+  // Then each of them refused in turn: whatever failed, the host ends with nothing outstanding
+  // and the module's code unloaded.
+  for (int refuseAcquisition = 0; refuseAcquisition <= 1; ++refuseAcquisition) {
+    const int count = refuseAcquisition ? acquisitionCount : allocationCount;
+    for (int nth = 1; nth <= count; ++nth) {
+      SCOPED_TRACE((refuseAcquisition ? "acquisition #" : "allocation #") + std::to_string(nth));
+      simhost::Host host;
+      {
+        simhost::PluginHost plugins(host, kModule);
+        if (refuseAcquisition) host.faults().failCall("SPBasic.AcquireSuite", nth, kSuiteNotFoundErr);
+        else host.faults().refuseAllocation(nth);
+        plugins.start();
+        plugins.quit();
+        host.faults().clear();
+      }
+      EXPECT_FALSE(codeLoaded(kModule));
+      EXPECT_TRUE(host.outstanding().clean()) << host.outstanding().describe();
+    }
+  }
+  // The frame's own host calls at start-up, failing: start-up fails with the host's code, shows
+  // it, and leaves nothing.
+  for (const char* operation : {"SPPlugins.SetPluginName", "AINotifier.AddNotifier"}) {
+    SCOPED_TRACE(operation);
+    simhost::Host host;
+    {
+      simhost::PluginHost plugins(host, kModule);
+      host.faults().failCall(operation, 1, kBadParameterErr);
+      EXPECT_EQ(plugins.start(), kBadParameterErr);
+      EXPECT_EQ(plugins.globals(), nullptr);
+      EXPECT_EQ(errorTexts(host).size(), 1u);
+      plugins.quit();
+    }
+    EXPECT_TRUE(host.outstanding().clean()) << host.outstanding().describe();
+  }
+}
+
+}  // namespace
