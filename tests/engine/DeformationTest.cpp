@@ -398,3 +398,85 @@ TEST_F(EngineTest, MemoryCallbacksOfTheConversion) {
   EXPECT_EQ(my_allocate(16), nullptr);
   EXPECT_EQ(host.outstanding().spBlocks, 4u);
 }
+
+// ---- Every failure of a whole cycle ------------------------------------------------------------
+
+// A tool cycle of the engine: capture, a stroke, deformation steps, a regrid, Retry. Run with one
+// host call or one allocation failing, it must never leave a non-finite point in the document, a
+// grid that does not match N, or anything outstanding.
+class FailureSweepTest : public EngineTest {
+ protected:
+  void cycle() {
+    engine->prepare();
+    engine->mouse_func(0, 0.5f, 0.5f);
+    engine->motion_func(0.6f, 0.55f);
+    engine->display(nullptr, Rect{});
+    engine->advect_and_subdivide(kRect);
+    engine->motion_func(0.7f, 0.4f);
+    engine->display(nullptr, Rect{});
+    CaptureStdout();
+    engine->setParameter(-1, -1, -1, 32, -1, -1);
+    GetCapturedStdout();
+    engine->advect_and_subdivide(kRect);
+    engine->display(nullptr, Rect{});
+    engine->mouse_func(1, 0.7f, 0.4f);
+    engine->advect_and_subdivide(kRect);
+    engine->retry();
+    engine->advect_and_subdivide(kRect);
+  }
+  void expectSound() {
+    for (AIArtHandle handle : host.document().handles()) {
+      for (const AIPathSegment& s : segments(handle))
+        ASSERT_TRUE(std::isfinite(s.p.h) && std::isfinite(s.p.v) && std::isfinite(s.in.h) &&
+                    std::isfinite(s.in.v) && std::isfinite(s.out.h) && std::isfinite(s.out.v));
+    }
+    const std::size_t bytes = 4u * static_cast<std::size_t>((engine->N + 2) * (engine->N + 2)) * 4u;
+    EXPECT_EQ(engine->N, engine->N_copy);
+    EXPECT_EQ(host.outstanding().spBlocks, 4u);
+    EXPECT_EQ(host.outstanding().spBlockBytes, bytes);
+    EXPECT_EQ(host.outstanding().matchingArrays, 0u);
+  }
+  void reset() {
+    host.faults().clear();
+    host.document().clear();
+    host.document().addPath(circle(0, 0, 60), true);
+    host.document().addPath(circle(30, 10, 40), false);
+    engine = std::make_unique<SarvelloMain>();
+  }
+};
+
+TEST_F(FailureSweepTest, EveryAllocationAndHostCallOfACycleMayFail) {
+  reset();
+  const int blocksBefore = host.faults().calls("SPBlocks.AllocateBlock");
+  cycle();
+  const int blocks = host.faults().calls("SPBlocks.AllocateBlock") - blocksBefore;
+  ASSERT_GT(blocks, 8);
+  for (int nth = 1; nth <= blocks; ++nth) {
+    SCOPED_TRACE("allocation #" + std::to_string(nth));
+    reset();
+    host.faults().refuseAllocation(nth);
+    CaptureStderr();
+    cycle();
+    GetCapturedStderr();
+    host.faults().clear();
+    expectSound();
+  }
+  for (const char* operation :
+       {"AIDocumentView.CountDocumentViews", "AIMatchingArt.GetMatchingArt",
+        "AIPath.GetPathSegmentCount", "AIPath.GetPathClosed",
+        "AIPath.GetPathSegments", "AIPath.SetPathSegments", "AIPath.SetPathSegmentCount",
+        "AIPathConstruction.CurvesToPoints", "AIArt.ValidArt", "ADMBasic.MessageAlert"}) {
+    reset();
+    const int before = host.faults().calls(operation);
+    cycle();
+    const int calls = host.faults().calls(operation) - before;
+    for (int nth = 1; nth <= calls; nth += (calls > 20 ? calls / 20 : 1)) {
+      SCOPED_TRACE(std::string(operation) + " #" + std::to_string(nth));
+      reset();
+      host.faults().failCall(operation, nth, kBadParameterErr);
+      cycle();
+      host.faults().clear();
+      expectSound();
+    }
+  }
+}
