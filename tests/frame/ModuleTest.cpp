@@ -131,6 +131,31 @@ TEST_F(LoadedModule, UnloadReallyUnloadsAndReloadKeepsTheObject) {
   EXPECT_TRUE(host.outstanding().clean()) << host.outstanding().describe();
 }
 
+TEST_F(LoadedModule, AReloadThatCannotAcquireItsSuitesIsShownAndRecovers) {
+  ASSERT_EQ(plugins->start(), kNoErr);
+  ASSERT_EQ(plugins->notify(kAIApplicationShutdownNotifier), kNoErr);
+  void* object = plugins->globals();
+  ASSERT_TRUE(plugins->purge());
+  // The reload finds the last suite missing: the code is shown, the object stays without suites
+  // and answers nothing until a later unload and reload succeeds.
+  host.faults().lackSuite(kAIURLSuite);
+  EXPECT_EQ(plugins->reload(), kSuiteNotFoundErr);
+  EXPECT_EQ(plugins->globals(), object);
+  EXPECT_EQ(host.outstanding().suiteAcquisitions, 0u);
+  ASSERT_EQ(errorTexts(host).size(), 1u);
+  EXPECT_NE(errorTexts(host)[0].find("(!SUI)"), std::string::npos);
+  EXPECT_EQ(plugins->sendInterface(kSPInterfaceCaller, kSPInterfaceAboutSelector), kNoErr);
+  EXPECT_EQ(host.alerts().size(), 1u) << "no About box from an object without suites";
+
+  host.faults().clear();
+  ASSERT_TRUE(plugins->purge());
+  EXPECT_EQ(plugins->reload(), kNoErr);
+  EXPECT_EQ(plugins->globals(), object);
+  EXPECT_EQ(plugins->sendInterface(kSPInterfaceCaller, kSPInterfaceAboutSelector), kNoErr);
+  EXPECT_EQ(host.alerts().size(), 2u);
+  EXPECT_EQ(plugins->quit(), kNoErr);
+}
+
 TEST_F(LoadedModule, ASecondApplicationStartedNotificationCreatesNothing) {
   ASSERT_EQ(plugins->start(), kNoErr);
   const auto before = host.outstanding();
