@@ -401,9 +401,22 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
   const std::string dir = a.value("--out").value_or("out");
 
   Reporter reporter(console);
+  // The folder first, so that the demo does not run for nothing.
+  std::string error;
+  std::error_code ec;
+  const bool folderIsNew = !fs::exists(dir, ec);
+  if (!makeFolder(dir, &error)) {
+    reporter.line(error);
+    return kExitBadInput;
+  }
+  // A folder made for this run goes again when the run writes nothing (only when left empty).
+  const auto dropNewFolder = [&] {
+    if (folderIsNew) fs::remove(dir, ec);
+  };
   session::SessionResult parsed = session::parseSession(kDemoSession, "demo session");
   if (!parsed) {
     reporter.line(parsed.error);
+    dropNewFolder();
     return kExitBadInput;
   }
   Job job;
@@ -415,15 +428,11 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
   job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
   job.preferencesFile = a.value("--prefs").value_or("");
   Outcome outcome;
-  if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) return code;
-
-  std::string error;
-  std::error_code ec;
-  const bool folderIsNew = !fs::exists(dir, ec);
-  if (!makeFolder(dir, &error)) {
-    reporter.line(error);
-    return kExitBadInput;
+  if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) {
+    dropNewFolder();
+    return code;
   }
+
   const fs::path out(dir);
   Writer writer(reporter);
   const bool ok = writer.text((out / "sample.svg").string(), kSampleSvg) &&
@@ -433,8 +442,7 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
                   (outcome.frames.empty() || writer.strip((out / "frames.png").string(), outcome.frames)) &&
                   writer.finish();
   if (!ok) {
-    // A folder made for this run goes again with the outputs (only when left empty).
-    if (folderIsNew) fs::remove(dir, ec);
+    dropNewFolder();
     return kExitBadInput;
   }
   printSummary(console.out, "the sample drawing", outcome, writer.written);

@@ -231,6 +231,19 @@ TEST(CliDemo, WritesTheSampleThePicturesAndASummary) {
   EXPECT_NE(readText(dir / "out/sample.svg"), readText(dir / "out/stirred.svg"));
 }
 
+// A place the demo cannot write to is found before the demo runs, and nothing is left there.
+TEST(CliDemo, AnOutputFolderThatCannotBeMadeIsToldBeforeTheRun) {
+  TempDir dir;
+  writeText(dir / "taken", "a file, not a folder");
+  for (const std::string& out : {dir / "taken", std::string("/proc/sarvello-demo")}) {
+    const Result r = run({"demo", "--out", out});
+    EXPECT_EQ(r.code, kExitBadInput) << r.err;
+    EXPECT_TRUE(contains(r.err, out + ": ")) << r.err;
+    EXPECT_FALSE(contains(r.err, "event ")) << "the demo ran first:\n" << r.err;
+  }
+  EXPECT_EQ(dir.files(), std::vector<std::string>{"taken"});
+}
+
 TEST_F(Cli, PreferencesOutliveTheRunAndABrokenFileOnlyWarns) {
   std::ostringstream out, err;
   simhost::app::Console console{out, err, false, kModule, dir / "config/preferences.ini"};
