@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "app/Runner.h"
 #include "app/Sample.h"
@@ -508,15 +509,25 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
     return kExitBadInput;
   }
   bool canWrite = folderExists(output, &error) && (!png || folderExists(*png, &error));
+  // Every file the run writes, with what it is, so that no two outputs take the same file.
+  std::vector<std::pair<std::string, std::string>> outputs = {{output, "the stirred drawing"}};
+  if (png) outputs.emplace_back(*png, "the picture of the stirred drawing");
   for (const session::Event& e : parsed.session->events) {
     if (canWrite && e.type == session::Event::Type::Picture && !e.file.empty()) {
+      const std::string event = sessionName + ": event " + std::to_string(e.index) + " (picture): ";
       if (sameFile(e.file, input)) {
-        error = sessionName + ": event " + std::to_string(e.index) + " (picture): " + e.file +
-                " is the input drawing";
+        error = event + e.file + " is the input drawing";
         canWrite = false;
       } else {
         canWrite = folderExists(e.file, &error);
       }
+      for (const auto& [file, what] : outputs) {
+        if (canWrite && sameFile(e.file, file)) {
+          error = event + e.file + " is also " + what;
+          canWrite = false;
+        }
+      }
+      outputs.emplace_back(e.file, "the picture of event " + std::to_string(e.index));
     }
   }
   if (canWrite && frames) {

@@ -155,6 +155,35 @@ TEST_F(Cli, APictureThatCannotBeDrawnIsNamedOnceAndWritesNothing) {
   EXPECT_EQ(dir.files(), before);
 }
 
+// Two outputs of one run in the same file would leave only one of them: refused before the run.
+TEST_F(Cli, OutputsThatShareAFileAreRefusedBeforeTheRun) {
+  writeText(dir / "pictures.json", R"({ "events": [ { "type": "picture", "file": "a.png" },
+                                                    { "type": "picture", "file": "b.png" } ] })");
+  const auto before = dir.files();
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"run", input, "--session", dir / "pictures.json", "-o", dir / "a.png"},
+       "event 0 (picture): " + (dir / "a.png") + " is also the stirred drawing"},
+      {{"run", input, "--session", dir / "pictures.json", "-o", dir / "o.svg", "--png", dir / "b.png"},
+       "event 1 (picture): " + (dir / "b.png") + " is also the picture of the stirred drawing"},
+  };
+  for (const Case& c : cases) {
+    const Result r = run(c.args);
+    EXPECT_EQ(r.code, kExitBadInput) << r.err;
+    EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+    EXPECT_EQ(dir.files(), before);
+  }
+  writeText(dir / "twice.json", R"({ "events": [ { "type": "picture", "file": "a.png" },
+                                                 { "type": "picture", "file": "./a.png" } ] })");
+  const Result r = run({"run", input, "--session", dir / "twice.json", "-o", dir / "o.svg"});
+  EXPECT_EQ(r.code, kExitBadInput) << r.err;
+  EXPECT_TRUE(contains(r.err, "event 1 (picture): ")) << r.err;
+  EXPECT_TRUE(contains(r.err, "is also the picture of event 0")) << r.err;
+}
+
 TEST_F(Cli, TheInputIsNeverOverwritten) {
   const std::string original = readText(input);
   for (const auto& args : std::vector<std::vector<std::string>>{
