@@ -142,8 +142,10 @@ std::string formatted(const DialogItem& item, double value) {
   return text;
 }
 
-// Reads a whole text as a finite number.
+// Reads a whole text as a finite decimal number (a number field takes no hexadecimal, which
+// strtod would read).
 bool number(const std::string& text, double* value) {
+  if (text.find_first_of("xX") != std::string::npos) return false;
   const char* begin = text.c_str();
   char* end = nullptr;
   errno = 0;

@@ -154,7 +154,10 @@ std::string typedValue(const json& value, const std::string& where) {
   errno = 0;
   const double v = std::strtod(begin, &end);
   while (end != nullptr && (*end == ' ' || *end == '\t')) ++end;
-  if (text.empty() || end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(v)) {
+  // Decimal only, as a number field reads it: strtod would also take hexadecimal.
+  const bool hexadecimal = text.find_first_of("xX") != std::string::npos;
+  if (text.empty() || hexadecimal || end == begin || *end != '\0' || errno == ERANGE ||
+      !std::isfinite(v)) {
     invalid(where, quoted(text) + " is not a number: " + expected);
   }
   return text;

@@ -193,7 +193,7 @@ TEST(Session, MalformedPanelActionsNameTheEventAndTheProblem) {
   EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": true})"), gridPresets);
   EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res"})"),
             "s.json: event 1 (choose): the event has no \"preset\" (its position in the list, from 1, or its text)");
-  for (const std::string typed : {"fast", "4 kg", "", "nan", "1e999"}) {
+  for (const std::string typed : {"fast", "4 kg", "", "nan", "1e999", "0x10", "0x1p3"}) {
     EXPECT_EQ(eventError(R"({"type": "type-value", "control": "Force", "value": ")" + typed + "\"}"),
               "s.json: event 1 (type-value): \"" + typed +
                   "\" is not a number: \"value\" must be a number, or a string holding one");

@@ -202,6 +202,7 @@ TEST_F(PanelTest, UserActionsSayWhyTheyCannotBeDone) {
   makeParameters();
   EXPECT_NE(simhost::typeValue(host, "Sarvello", kGridItem, "ten"), "");
   EXPECT_NE(simhost::typeValue(host, "Sarvello", kGridItem, "nan"), "");
+  EXPECT_NE(simhost::typeValue(host, "Sarvello", kGridItem, "0x10"), "");  // no hexadecimal
   EXPECT_NE(simhost::typeValue(host, "Sarvello", kClearButtonItem, "3"), "");
   EXPECT_NE(simhost::choosePreset(host, "Sarvello", kGridItem, 6), "");
   EXPECT_NE(simhost::choosePreset(host, "Sarvello", kGridItem, 0), "");
