@@ -377,16 +377,30 @@ SessionResult parseSession(const std::string& text, const std::string& name,
 }
 
 SessionResult parseSessionFile(const std::string& path) {
+  // Far more than any session needs; a file without end (a device, a pipe that is never closed)
+  // is not read until memory runs out.
+  constexpr std::size_t kMaxSessionBytes = std::size_t{16} << 20;
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || std::filesystem::is_directory(path)) {
+  std::string text;
+  bool tooLarge = false;
+  char buffer[65536];
+  while (in && !tooLarge) {
+    in.read(buffer, sizeof buffer);
+    const auto n = static_cast<std::size_t>(in.gcount());
+    if (n > kMaxSessionBytes - text.size()) {
+      tooLarge = true;
+    } else {
+      text.append(buffer, n);
+    }
+  }
+  if (tooLarge || in.bad() || !in.eof() || std::filesystem::is_directory(path)) {
     SessionResult result;
     result.error = path + ": cannot read the session file";
+    if (tooLarge) result.error += ": larger than " + std::to_string(kMaxSessionBytes >> 20) + " MB";
     return result;
   }
   const std::string dir = std::filesystem::path(path).parent_path().string();
-  return parseSession(text.str(), path, dir.empty() ? "." : dir);
+  return parseSession(text, path, dir.empty() ? "." : dir);
 }
 
 }  // namespace simhost::session

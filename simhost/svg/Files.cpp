@@ -12,7 +12,8 @@
 
 namespace simhost {
 
-bool readWholeFile(const std::string& path, std::string* out, std::string* error) {
+bool readWholeFile(const std::string& path, std::string* out, std::string* error,
+                   std::size_t limit) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) {
     *error = path + ": cannot read the file: " + std::strerror(errno);
@@ -21,7 +22,14 @@ bool readWholeFile(const std::string& path, std::string* out, std::string* error
   std::string text;
   char buffer[65536];
   std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    if (n > limit - text.size()) {
+      std::fclose(f);
+      *error = path + ": cannot read the file: larger than " + std::to_string(limit >> 20) + " MB";
+      return false;
+    }
+    text.append(buffer, n);
+  }
   const bool failed = std::ferror(f) != 0;
   const int code = errno;
   std::fclose(f);

@@ -9,8 +9,14 @@
 
 namespace simhost {
 
-// The whole file. False with *error ("path: cannot read the file: reason") on failure.
-bool readWholeFile(const std::string& path, std::string* out, std::string* error);
+// The most a drawing file may hold: far more than any drawing the host can take, and a bound for
+// a file that has no end (a device, a pipe that is never closed).
+inline constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
+
+// The whole file. False with *error ("path: cannot read the file: reason") on failure, or when it
+// holds more than `limit` bytes.
+bool readWholeFile(const std::string& path, std::string* out, std::string* error,
+                   std::size_t limit = kMaxFileBytes);
 
 // Writes bytes to a temporary file beside `path` and renames it over `path`, so that readers see
 // the old file or the new one, never a part. On failure nothing is left behind.

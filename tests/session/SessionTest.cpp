@@ -128,6 +128,8 @@ TEST(Session, MalformedFilesAreRefusedBeforeAnyEvent) {
             "x: view: \"zoom\" must be greater than 0");
   EXPECT_EQ(parseSessionFile("/nonexistent/run.json").error, "/nonexistent/run.json: cannot read the session file");
   EXPECT_EQ(parseSessionFile("/").error, "/: cannot read the session file");
+  // A file without end is not read until memory runs out.
+  EXPECT_EQ(parseSessionFile("/dev/zero").error, "/dev/zero: cannot read the session file: larger than 16 MB");
 }
 
 TEST(Session, PanelActionsParse) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "TextFiles.h"
+#include "svg/Files.h"
 #include "svg/Svg.h"
 
 using namespace simhost;
@@ -286,6 +287,20 @@ TEST(SvgExport, PolylinesOfTheToolAreWrittenInTheInputCoordinates) {
   }
   EXPECT_EQ(exported(*i),
             R"svg(<svg xmlns="http://www.w3.org/2000/svg"><g transform="translate(100 0)"><path d="M4,0 L0,2 L-4,0 Z"></path></g></svg>)svg");
+}
+
+// A drawing file without end (a device, a pipe that never closes) is refused at a size limit
+// instead of being read until memory runs out; a file within the limit reads whole.
+TEST(Files, ReadingStopsAtTheSizeLimit) {
+  std::string text, error;
+  EXPECT_FALSE(simhost::readWholeFile("/dev/zero", &text, &error, std::size_t{1} << 20));
+  EXPECT_EQ(error, "/dev/zero: cannot read the file: larger than 1 MB");
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("sarvello-limit-" + std::to_string(::getpid()) + ".svg")).string();
+  writeText(path, std::string(std::size_t{1} << 20, 'a'));
+  EXPECT_TRUE(simhost::readWholeFile(path, &text, &error, std::size_t{1} << 20)) << error;
+  EXPECT_EQ(text.size(), std::size_t{1} << 20);
+  std::filesystem::remove(path);
 }
 
 TEST(SvgExport, FileIsReplacedWholeOrNotAtAll) {
