@@ -245,9 +245,10 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
   }
   if (!played) return kExitBadInput;
 
-  // Both errors name the drawing already.
   if (!runner.exportSvg(&outcome->svg, &error) || !runner.picture(false, &outcome->after, &error)) {
-    reporter.line(error);
+    // Named once: most of these errors begin with the drawing's name already.
+    const std::string named = job.svgName + ": ";
+    reporter.line(error.rfind(named, 0) == 0 ? error : named + error);
     return kExitBadInput;
   }
   outcome->frames = runner.frames();
