@@ -539,6 +539,14 @@ bool Runner::quit(std::string* error) {
     }
   }
   preferencesUnreadable_ = false;
+  // Saving replaces the file whole; something that is not a file (a device, a named pipe, a
+  // folder) is left as it is.
+  const auto type = std::filesystem::status(file, ec).type();
+  if (save && !file.empty() && type != std::filesystem::file_type::not_found &&
+      type != std::filesystem::file_type::regular) {
+    save = false;
+    note("warning: preferences " + file + " are not saved: not a regular file");
+  }
   std::string why;
   if (save && !host_->savePreferences(&why)) note("warning: " + why);
   if (result != kNoErr) {

@@ -1,5 +1,6 @@
 // The command line of sarvello-host, called in-process: usage errors, bad input, good runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <sstream>
@@ -276,6 +277,18 @@ TEST(CliDemo, AnOutputFolderThatCannotBeMadeIsToldBeforeTheRun) {
     EXPECT_FALSE(contains(r.err, "event ")) << "the demo ran first:\n" << r.err;
   }
   EXPECT_EQ(dir.files(), std::vector<std::string>{"taken"});
+}
+
+// --prefs naming something that is not a file (here a named pipe; a device is the same) reads
+// the defaults and leaves it as it is: the preferences are not saved over it.
+TEST_F(Cli, PreferencesThatAreNoFileAreNeitherReadNorReplaced) {
+  const std::string pipe = dir / "prefs.fifo";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const Result r = run({"run", input, "-o", dir / "o.svg", "--session", dir / "short.json", "--prefs", pipe});
+  EXPECT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(contains(r.err, "preferences " + pipe + ": not a regular file")) << r.err;
+  EXPECT_TRUE(contains(r.err, "preferences " + pipe + " are not saved")) << r.err;
+  EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
 }
 
 TEST_F(Cli, PreferencesOutliveTheRunAndABrokenFileOnlyWarns) {
