@@ -262,13 +262,19 @@ bool sameFile(const std::string& a, const std::string& b) {
   return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
-// A file can be written there: its folder exists. Checked before the run, so that a run is not
-// wasted on an output that cannot be written.
+// A file can be written there: its folder exists and it is no folder, device or pipe. Checked
+// before the run, so that a run is not wasted on an output that cannot be written.
 bool folderExists(const std::string& file, std::string* error) {
   const fs::path parent = fs::path(file).parent_path();
   std::error_code ec;
   if (fs::is_directory(fs::path(file), ec)) {
     *error = file + ": is a folder, not a file";
+    return false;
+  }
+  // Writing replaces the file whole, which must not befall a device or a named pipe.
+  const fs::file_type type = fs::status(fs::path(file), ec).type();
+  if (type != fs::file_type::not_found && type != fs::file_type::regular) {
+    *error = file + ": exists and is not a regular file";
     return false;
   }
   if (parent.empty() || fs::is_directory(parent, ec)) return true;

@@ -94,6 +94,14 @@ FileBatch::~FileBatch() {
 }
 
 bool FileBatch::add(const std::string& path, const std::string& bytes, std::string* error) {
+  // The new file takes the old one's place by a rename, which would replace a device or a named
+  // pipe (/dev/null, say) by a plain file: only plain files are written.
+  std::error_code ec;
+  const auto type = std::filesystem::status(path, ec).type();
+  if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular) {
+    *error = path + ": cannot write the file: exists and is not a regular file";
+    return false;
+  }
   std::string temp;
   if (!writeTemporary(path, bytes, &temp, error)) return false;
   staged_.push_back({std::move(temp), path});

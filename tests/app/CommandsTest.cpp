@@ -8,6 +8,7 @@
 #include "AppFixture.h"
 #include "app/Commands.h"
 #include "picture/Picture.h"
+#include "svg/Files.h"
 
 using namespace apptest;
 using simhost::app::kExitBadInput;
@@ -188,6 +189,24 @@ TEST_F(Cli, OutputsThatShareAFileAreRefusedBeforeTheRun) {
   EXPECT_EQ(r.code, kExitBadInput) << r.err;
   EXPECT_TRUE(contains(r.err, "event 1 (picture): ")) << r.err;
   EXPECT_TRUE(contains(r.err, "is also the picture of event 0")) << r.err;
+}
+
+// An output path that names something other than a file (a named pipe here; a device such as
+// /dev/null is the same) is refused before the run: writing the output would replace it.
+TEST_F(Cli, AnOutputThatIsNoFileIsRefusedAndLeftAsItIs) {
+  const std::string pipe = dir / "out.fifo";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"run", input, "-o", pipe}, {"run", input, "-o", dir / "o.svg", "--png", pipe}}) {
+    const Result r = run(args);
+    EXPECT_EQ(r.code, kExitBadInput) << r.err;
+    EXPECT_TRUE(contains(r.err, pipe + ": exists and is not a regular file")) << r.err;
+    EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
+  }
+  std::string error;
+  EXPECT_FALSE(simhost::writeFileAtomically(pipe, "x", &error));
+  EXPECT_EQ(error, pipe + ": cannot write the file: exists and is not a regular file");
+  EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
 }
 
 TEST_F(Cli, TheInputIsNeverOverwritten) {
