@@ -273,6 +273,12 @@ bool Host::savePreferences(std::string* error) const {
   };
   const std::filesystem::path target(path);
   std::error_code ec;
+  // The save replaces the file by renaming a new one over it; something that is not a regular
+  // file (a device, a named pipe, a folder) is never replaced.
+  const std::filesystem::file_status status = std::filesystem::status(target, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    return fail("not a regular file; left as it is");
+  ec.clear();
   if (target.has_parent_path()) {
     std::filesystem::create_directories(target.parent_path(), ec);
     if (ec) return fail(ec.message());

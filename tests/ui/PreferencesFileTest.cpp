@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "PanelFixture.h"
 
 namespace {
@@ -154,3 +156,18 @@ TEST_F(PreferencesFileTest, PanelIsWhereTheUserLeftItAtTheNextStartOfTheHost) {
 }
 
 }  // namespace
+
+TEST_F(PreferencesFileTest, SavingNeverReplacesSomethingThatIsNotAFile) {
+  fs::create_directories(fs::path(file).parent_path());
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  simhost::Host host;
+  std::string warning;
+  EXPECT_FALSE(host.usePreferencesFile(file, &warning));
+  std::string error;
+  EXPECT_FALSE(host.savePreferences(&error));
+  EXPECT_NE(error.find(file), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_fifo(file));
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(file).parent_path()),
+                          fs::directory_iterator{}),
+            1);  // no temporary file left beside it
+}
