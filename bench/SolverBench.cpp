@@ -1,9 +1,12 @@
-// The velocity step at the panel's common resolutions, and the bicubic sample.
+// The velocity step and the point motion: the straightforward loops against each fast
+// implementation this processor runs, in one run, so that their ratios can be read off.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "FastSolver.h"
 #include "Solver.h"
 
 namespace {
@@ -17,17 +20,39 @@ std::vector<float> noise(int n, std::uint32_t seed, float scale) {
   return g;
 }
 
-void BM_VelStep(benchmark::State& state) {
+void BM_VelStep(benchmark::State& state, const fastsolver::Implementation* impl) {
   const int n = static_cast<int>(state.range(0));
   std::vector<float> u = noise(n, 1, 1.0f), v = noise(n, 2, 1.0f), up = noise(n, 3, 10.0f),
                      vp = noise(n, 4, 10.0f);
+  std::vector<float> scratch(fastsolver::scratch_floats(n));
   for (auto _ : state) {
-    vel_step(n, u.data(), v.data(), up.data(), vp.data(), 0.0005f, 0.01f);
+    impl->vel_step(n, u.data(), v.data(), up.data(), vp.data(), 0.0005f, 0.01f, scratch.data());
     benchmark::DoNotOptimize(u.data());
   }
   state.SetItemsProcessed(state.iterations() * n * n);
 }
-BENCHMARK(BM_VelStep)->Arg(64)->Arg(128)->Arg(256)->Unit(benchmark::kMillisecond);
+
+// The Runge-Kutta step of 8 bicubic samples per point, over points spread across the square.
+void BM_MovePoints(benchmark::State& state, const fastsolver::Implementation* impl) {
+  const int n = 64;
+  std::vector<float> u = noise(n, 5, 0.5f), v = noise(n, 6, 0.5f);
+  const fastsolver::Field field{n, u.data(), v.data(), 0.01f, 0.0f, 400.0f, 400.0f, 0.0f};
+  const int count = 4096;
+  std::vector<float> start(3 * count);
+  std::uint32_t seed = 9;
+  for (int k = 0; k < count; ++k) {
+    seed = seed * 1664525u + 1013904223u;
+    start[3 * k] = 400.0f * static_cast<float>(seed >> 8) / 16777216.0f;
+    start[3 * k + 1] = 400.0f * static_cast<float>((seed * 2654435761u) >> 8) / 16777216.0f;
+  }
+  std::vector<float> points = start;
+  for (auto _ : state) {
+    points = start;
+    impl->move_points(field, points.data(), 3, count);
+    benchmark::DoNotOptimize(points.data());
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
 
 void BM_Interpolate(benchmark::State& state) {
   const int n = 128;
@@ -42,5 +67,20 @@ void BM_Interpolate(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Interpolate);
+
+// One benchmark per implementation and resolution, named after the implementation.
+const bool kRegistered = [] {
+  for (int k = 0; k < fastsolver::implementation_count(); ++k) {
+    const fastsolver::Implementation* impl = &fastsolver::implementation(k);
+    benchmark::RegisterBenchmark((std::string("BM_VelStep/") + impl->name).c_str(), BM_VelStep,
+                                 impl)
+        ->Arg(16)->Arg(64)->Arg(128)->Arg(256)->Arg(512)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("BM_MovePoints/") + impl->name).c_str(),
+                                 BM_MovePoints, impl)
+        ->Unit(benchmark::kMicrosecond);
+  }
+  return true;
+}();
 
 }  // namespace

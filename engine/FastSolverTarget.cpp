@@ -1,0 +1,505 @@
+// One instruction set's fast velocity step and point motion. This file is compiled once per
+// instruction set with SARVELLO_SIMD_NS (the namespace) and SARVELLO_SIMD_WIDTH (floats per
+// vector) defined, and with that instruction set enabled for it alone.
+//
+// Every result equals the straightforward loops' to the bit. Each cell and each point goes
+// through the same operations in the same order, in the same precisions; only the order in which
+// independent cells are visited changes, and the vectors hold several cells at once:
+// - Sources, divergence, gradient and advection are independent per cell: W neighbouring cells
+//   of a row form a vector. The advection's bicubic samples load their stencils by gathering.
+// - A Gauss-Seidel sweep must let each cell see the new values of (i-1, j) and (i, j-1) and the
+//   old ones of (i+1, j) and (i, j+1). The interior rows are cut into bands of W rows; within a
+//   band, lane k (row j0+k) handles column t-k at step t, a wavefront along the anti-diagonal,
+//   and band b runs W steps behind band b-1, so the bands of one step are independent of each
+//   other and keep the processor busy. For the sweeps each band is stored skewed ("banded"):
+//   cell (i, j0+k) sits at slot ((i+k) mod (N+2))*W + k of the band's own memory, so that the
+//   cells of one step are one contiguous vector. The rows that do not fill a band are relaxed
+//   afterwards in the straightforward order.
+// - All of this runs without allocating: the skewing goes through the caller's scratch rows.
+//
+// Nothing here may be shared with code compiled for another instruction set: every function is
+// local to this file and inlined, so that no copy built with wider instructions can be chosen
+// by the linker for a caller on a processor without them.
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "FastSolver.h"
+#include "Solver.h"
+
+#if defined(__AVX2__) || defined(__AVX512F__)
+#include <immintrin.h>
+#endif
+
+#if !defined(SARVELLO_SIMD_NS) || !defined(SARVELLO_SIMD_WIDTH)
+#error "compile with SARVELLO_SIMD_NS and SARVELLO_SIMD_WIDTH defined"
+#endif
+
+namespace fastsolver::SARVELLO_SIMD_NS {
+namespace {
+
+constexpr int W = SARVELLO_SIMD_WIDTH;
+static_assert(W >= 4 && W <= kMaxWidth && (W & (W - 1)) == 0, "vector width");
+constexpr int kSweeps = 20;
+
+typedef float vf __attribute__((vector_size(W * sizeof(float))));
+typedef std::int32_t vi __attribute__((vector_size(W * sizeof(std::int32_t))));
+typedef double vd __attribute__((vector_size(W * sizeof(double))));
+
+#define SARVELLO_INLINE inline __attribute__((always_inline))
+
+SARVELLO_INLINE vf load(const float* p) {
+  vf r;
+  std::memcpy(&r, p, sizeof r);
+  return r;
+}
+SARVELLO_INLINE void store(float* p, vf x) { std::memcpy(p, &x, sizeof x); }
+SARVELLO_INLINE vf splat(float x) {
+  vf r;
+  for (int l = 0; l < W; ++l) r[l] = x;
+  return r;
+}
+SARVELLO_INLINE vi splat_int(std::int32_t x) {
+  vi r;
+  for (int l = 0; l < W; ++l) r[l] = x;
+  return r;
+}
+SARVELLO_INLINE vi lane_index() {
+  vi r;
+  for (int l = 0; l < W; ++l) r[l] = l;
+  return r;
+}
+SARVELLO_INLINE vd widen(vf x) { return __builtin_convertvector(x, vd); }
+SARVELLO_INLINE vf narrow(vd x) { return __builtin_convertvector(x, vf); }
+
+// Lane 0 takes `first`, lane k takes x's lane k-1.
+template <std::size_t... I>
+SARVELLO_INLINE vf shift_up(vf x, vf fill, std::index_sequence<I...>) {
+  return __builtin_shufflevector(x, fill, (I == 0 ? W : static_cast<int>(I) - 1)...);
+}
+SARVELLO_INLINE vf shift_up(vf x, float first) {
+  return shift_up(x, splat(first), std::make_index_sequence<W>{});
+}
+// Lane k takes x's lane k+1, the last lane takes `last`.
+template <std::size_t... I>
+SARVELLO_INLINE vf shift_down(vf x, vf fill, std::index_sequence<I...>) {
+  return __builtin_shufflevector(x, fill, (I == W - 1 ? W : static_cast<int>(I) + 1)...);
+}
+SARVELLO_INLINE vf shift_down(vf x, float last) {
+  return shift_down(x, splat(last), std::make_index_sequence<W>{});
+}
+
+SARVELLO_INLINE vf gather(const float* base, vi index) {
+#if SARVELLO_SIMD_WIDTH == 16 && defined(__AVX512F__)
+  return reinterpret_cast<vf>(_mm512_mask_i32gather_ps(
+      _mm512_setzero_ps(), static_cast<__mmask16>(0xFFFF), reinterpret_cast<__m512i>(index), base, 4));
+#elif SARVELLO_SIMD_WIDTH == 8 && defined(__AVX2__)
+  return reinterpret_cast<vf>(_mm256_mask_i32gather_ps(_mm256_setzero_ps(), base,
+                                                       reinterpret_cast<__m256i>(index),
+                                                       _mm256_castsi256_ps(_mm256_set1_epi32(-1)), 4));
+#else
+  vf r;
+  for (int l = 0; l < W; ++l) r[l] = base[index[l]];
+  return r;
+#endif
+}
+
+// ---- Cubic sampling --------------------------------------------------------------------------
+
+// spline_cubic of Solver.cpp on W samples at once, operation for operation. The elimination's
+// constant steps are folded where that changes no value: z0 = 0 is subtracted (alpha1 - 0 is
+// alpha1, signed zeros included), the divisors 4 and 3.75 and the factors 0.25 and 1/3.75 are
+// the ones the elimination computes, and mu2 * c3 = +0 leaves z2 as it is.
+SARVELLO_INLINE vf spline(vf y0, vf y1, vf y2, vf y3, vf t) {
+  const vf d10 = y1 - y0;
+  const vf d21 = y2 - y1;
+  const vf d32 = y3 - y2;
+  const vd D10 = widen(d10);
+  const vd D21 = widen(d21);
+  const vd D32 = widen(d32);
+  const vf alpha1 = narrow(3.0 * D21 - 3.0 * D10);
+  const vf alpha2 = narrow(3.0 * D32 - 3.0 * D21);
+  constexpr float l1 = 4.0f;
+  constexpr float mu1 = 1.0f / l1;
+  constexpr float l2 = 4.0f - mu1;
+  const vf z1 = alpha1 / l1;
+  const vf z2 = (alpha2 - z1) / l2;
+  const vf c2 = z2;
+  const vf c1 = z1 - mu1 * c2;
+  const vf b1 = narrow(D21 - (widen(c2) + 2.0 * widen(c1)) / 3.0);
+  const vf d1 = (c2 - c1) / 3.0f;
+  const vf s = ((y1 + t * b1) + (t * c1) * t) + ((t * d1) * t) * t;
+  const vi ascending = y1 < y2;
+  const vf lo = ascending ? y1 : y2;
+  const vf hi = ascending ? y2 : y1;
+  return (s < lo) ? lo : ((hi < s) ? hi : s);
+}
+
+// The clamped position of a bicubic sample: the index of its stencil's first element and the
+// two fractions. A NaN lands on the lower bound, as in interpolate.
+struct Stencil {
+  vi first;
+  vf tx, ty;
+};
+
+SARVELLO_INLINE vf clamp_coordinate(vf x, vf hi) {
+  const vf low = splat(1.5f);
+  const vf c = (x > low) ? x : low;
+  return (c < hi) ? c : hi;
+}
+
+SARVELLO_INLINE Stencil stencil_at(int N, vf x, vf y) {
+  const vf hi = splat(static_cast<float>(N) - 0.5f);
+  const vf xc = clamp_coordinate(x, hi);
+  const vf yc = clamp_coordinate(y, hi);
+  const vi i0 = __builtin_convertvector(xc, vi);
+  const vi j0 = __builtin_convertvector(yc, vi);
+  Stencil s;
+  s.tx = xc - __builtin_convertvector(i0, vf);
+  s.ty = yc - __builtin_convertvector(j0, vf);
+  s.first = (i0 - 1) + (N + 2) * (j0 - 1);
+  return s;
+}
+
+// interpolate of Solver.cpp at W positions: four row samples, then one across them.
+SARVELLO_INLINE vf sample(const float* f, int N, const Stencil& s) {
+  const int stride = N + 2;
+  vf rows[4];
+  for (int r = 0; r < 4; ++r) {
+    const vi row = s.first + r * stride;
+    rows[r] = spline(gather(f, row), gather(f, row + 1), gather(f, row + 2), gather(f, row + 3),
+                     s.tx);
+  }
+  return spline(rows[0], rows[1], rows[2], rows[3], s.ty);
+}
+
+// ---- Per-cell passes ------------------------------------------------------------------------
+
+void add_sources(int count, float* x, const float* s, float dt) {
+  int k = 0;
+  for (; k + W <= count; k += W) store(x + k, dt * load(s + k) + load(x + k));
+  for (; k < count; ++k) x[k] = dt * s[k] + x[k];
+}
+
+void advect(int N, int b, float* d, const float* d0, const float* u, const float* v, float dt) {
+  const int stride = N + 2;
+  const float dt0 = static_cast<float>(N) * dt;
+  const vi lanes = lane_index();
+  // A row's last vector may run past column N into the border and the next row's first cells:
+  // those are written again later (the border by set_bnd, the next row by its own pass), and the
+  // arrays are long enough for it since N >= W.
+  for (int j = 1; j <= N; ++j) {
+    const vf y0 = splat(static_cast<float>(j));
+    for (int i = 1; i <= N; i += W) {
+      const int k = i + stride * j;
+      const vf x0 = __builtin_convertvector(splat_int(i) + lanes, vf);
+      const vf x = x0 - dt0 * load(u + k);
+      const vf y = y0 - dt0 * load(v + k);
+      store(d + k, sample(d0, N, stencil_at(N, x, y)));
+    }
+  }
+  set_bnd(N, b, d);
+}
+
+// ---- Banded storage for the sweeps ----------------------------------------------------------
+
+struct Bands {
+  int N;
+  int stride;  // N + 2
+  int count;   // full bands of W rows, from row 1
+  float* band(float* x, int b) const { return x + (1 + b * W) * stride; }
+  const float* band(const float* x, int b) const { return x + (1 + b * W) * stride; }
+  int first_plain_row() const { return 1 + count * W; }
+  // The element (i, j) of an array whose bands are skewed.
+  float& at(float* x, int i, int j) const {
+    if (j >= 1 && j < first_plain_row()) {
+      const int b = (j - 1) / W;
+      const int k = (j - 1) - b * W;
+      int m = i + k;
+      if (m >= stride) m -= stride;
+      return band(x, b)[m * W + k];
+    }
+    return x[i + stride * j];
+  }
+};
+
+// Skews every band of x, through the scratch rows.
+void to_bands(const Bands& g, float* x, float* scratch) {
+  const int S = g.stride;
+  for (int b = 0; b < g.count; ++b) {
+    float* base = g.band(x, b);
+    std::memcpy(scratch, base, sizeof(float) * static_cast<std::size_t>(W * S));
+    for (int k = 0; k < W; ++k) {
+      const float* row = scratch + k * S;
+      for (int i = 0; i < S; ++i) {
+        int m = i + k;
+        if (m >= S) m -= S;
+        base[m * W + k] = row[i];
+      }
+    }
+  }
+}
+
+// Puts every band of x back into rows.
+void from_bands(const Bands& g, float* x, float* scratch) {
+  const int S = g.stride;
+  for (int b = 0; b < g.count; ++b) {
+    float* base = g.band(x, b);
+    std::memcpy(scratch, base, sizeof(float) * static_cast<std::size_t>(W * S));
+    for (int k = 0; k < W; ++k) {
+      float* row = base + k * S;
+      for (int i = 0; i < S; ++i) {
+        int m = i + k;
+        if (m >= S) m -= S;
+        row[i] = scratch[m * W + k];
+      }
+    }
+  }
+}
+
+// set_bnd of Solver.cpp on an array whose bands are skewed.
+void set_bnd_banded(const Bands& g, int b, float* x) {
+  const int N = g.N;
+  for (int k = 1; k <= N; ++k) {
+    g.at(x, 0, k) = (b == kBoundaryHorizontal) ? -g.at(x, 1, k) : g.at(x, 1, k);
+    g.at(x, N + 1, k) = (b == kBoundaryHorizontal) ? -g.at(x, N, k) : g.at(x, N, k);
+    g.at(x, k, 0) = (b == kBoundaryVertical) ? -g.at(x, k, 1) : g.at(x, k, 1);
+    g.at(x, k, N + 1) = (b == kBoundaryVertical) ? -g.at(x, k, N) : g.at(x, k, N);
+  }
+  g.at(x, 0, 0) = 0.5f * (g.at(x, 1, 0) + g.at(x, 0, 1));
+  g.at(x, 0, N + 1) = 0.5f * (g.at(x, 1, N + 1) + g.at(x, 0, N));
+  g.at(x, N + 1, 0) = 0.5f * (g.at(x, N, 0) + g.at(x, N + 1, 1));
+  g.at(x, N + 1, N + 1) = 0.5f * (g.at(x, N, N + 1) + g.at(x, N + 1, N));
+}
+
+// The two relaxations, on a vector and on one cell: the neighbours left, right, up and down are
+// added in that order, as in the straightforward loops.
+struct Diffusion {
+  float a, c;
+  SARVELLO_INLINE vf operator()(vf l, vf r, vf up, vf down, vf x0) const {
+    return (a * (((l + r) + up) + down) + x0) / c;
+  }
+  SARVELLO_INLINE float operator()(float l, float r, float up, float down, float x0) const {
+    return (a * (((l + r) + up) + down) + x0) / c;
+  }
+};
+struct Pressure {
+  SARVELLO_INLINE vf operator()(vf l, vf r, vf up, vf down, vf div) const {
+    return ((((l + r) + up) + down) + div) * 0.25f;
+  }
+  SARVELLO_INLINE float operator()(float l, float r, float up, float down, float div) const {
+    return ((((l + r) + up) + down) + div) * 0.25f;
+  }
+};
+
+// Step t (1..N+W-1) of band b: lane k relaxes cell (t-k, j0+k) when that is an interior cell.
+template <class Cell>
+SARVELLO_INLINE void band_step(const Bands& g, float* x, const float* x0, int b, int t,
+                               const Cell& cell) {
+  const int N = g.N;
+  const int S = g.stride;
+  float* base = g.band(x, b);
+  const float* base0 = g.band(x0, b);
+  const int m = t < S ? t : t - S;
+  const int before = (t - 1) < S ? t - 1 : t - 1 - S;
+  const int after = (t + 1) < S ? t + 1 : t + 1 - S;
+
+  // Lane 0's upper neighbour (t, j0-1): the last row of the band above, already relaxed, or the
+  // border row.
+  float above = 0.0f;
+  if (t <= N) {
+    if (b == 0) {
+      above = x[t];
+    } else {
+      int slot = t + W - 1;
+      if (slot >= S) slot -= S;
+      above = (base - W * S)[slot * W + (W - 1)];
+    }
+  }
+  // The last lane's lower neighbour (t-W+1, j0+W): the first row of the band below, not yet
+  // relaxed, or a row in plain storage.
+  float below = 0.0f;
+  const int column = t - W + 1;
+  if (column >= 1) {
+    below = (b + 1 < g.count) ? (base + W * S)[column * W]
+                              : x[column + S * g.first_plain_row()];
+  }
+
+  const vf left = load(base + before * W);  // relaxed at the previous step
+  const vf right = load(base + after * W);  // not yet relaxed
+  const vf up = shift_up(left, above);
+  const vf down = shift_down(right, below);
+  vf result = cell(left, right, up, down, load(base0 + m * W));
+  if (t < W || t > N) {
+    // Lanes outside the interior keep what they hold: border cells, or cells of other steps.
+    const vi lanes = lane_index();
+    const vi active = (lanes >= t - N) & (lanes <= t - 1);
+    result = active ? result : load(base + m * W);
+  }
+  store(base + m * W, result);
+}
+
+// One Gauss-Seidel sweep over the interior, bands skewed, then set_bnd in mode `mode`.
+template <class Cell>
+void sweep(const Bands& g, int mode, float* x, const float* x0, const Cell& cell) {
+  const int N = g.N;
+  if (g.count > 0) {
+    const int steps = N + W - 1;
+    const int total = steps + (g.count - 1) * W;
+    for (int T = 1; T <= total; ++T) {
+      int last = (T - 1) / W;
+      if (last > g.count - 1) last = g.count - 1;
+      const int first = T > steps ? (T - steps + W - 1) / W : 0;
+      for (int b = first; b <= last; ++b) band_step(g, x, x0, b, T - b * W, cell);
+    }
+  }
+  // The rows below the last band, column by column, each cell seeing its relaxed neighbours.
+  const int S = g.stride;
+  for (int i = 1; i <= N; ++i) {
+    for (int j = g.first_plain_row(); j <= N; ++j) {
+      float& here = x[i + S * j];
+      here = cell(x[i - 1 + S * j], x[i + 1 + S * j], g.at(x, i, j - 1), x[i + S * (j + 1)],
+                  x0[i + S * j]);
+    }
+  }
+  set_bnd_banded(g, mode, x);
+}
+
+// project of Solver.cpp. The divergence goes into div, the pressure into p; p starts as zeros,
+// which every storage order holds alike. `keep_divergence` puts div back into rows for callers
+// that read it later.
+void project(const Bands& g, float* u, float* v, float* p, float* div, float* scratch,
+             bool keep_divergence) {
+  const int N = g.N;
+  const int S = g.stride;
+  const float n = static_cast<float>(N);
+  for (int j = 1; j <= N; ++j) {
+    int i = 1;
+    for (; i + W - 1 <= N; i += W) {
+      const int k = i + S * j;
+      store(div + k,
+            -0.5f * (load(u + k + 1) - load(u + k - 1) + load(v + k + S) - load(v + k - S)) / n);
+    }
+    for (; i <= N; ++i) {
+      const int k = i + S * j;
+      div[k] = -0.5f * (u[k + 1] - u[k - 1] + v[k + S] - v[k - S]) / n;
+    }
+  }
+  std::memset(p, 0, sizeof(float) * static_cast<std::size_t>(S * S));
+  set_bnd(N, kBoundaryScalar, div);
+
+  to_bands(g, div, scratch);
+  for (int s = 0; s < kSweeps; ++s) sweep(g, kBoundaryScalar, p, div, Pressure{});
+  from_bands(g, p, scratch);
+  if (keep_divergence) from_bands(g, div, scratch);
+
+  const float gradient = -0.5f * n;
+  for (int j = 1; j <= N; ++j) {
+    int i = 1;
+    for (; i + W - 1 <= N; i += W) {
+      const int k = i + S * j;
+      store(u + k, load(u + k) + (load(p + k + 1) - load(p + k - 1)) * gradient);
+      store(v + k, load(v + k) + (load(p + k + S) - load(p + k - S)) * gradient);
+    }
+    for (; i <= N; ++i) {
+      const int k = i + S * j;
+      u[k] = u[k] + (p[k + 1] - p[k - 1]) * gradient;
+      v[k] = v[k] + (p[k + S] - p[k - S]) * gradient;
+    }
+  }
+  set_bnd(N, kBoundaryHorizontal, u);
+  set_bnd(N, kBoundaryVertical, v);
+}
+
+void fast_vel_step(int N, float* u, float* v, float* u_prev, float* v_prev, float viscosity,
+                   float dt, float* scratch) {
+  if (N < W) {
+    // Too small a grid for one band: the straightforward loops.
+    ::vel_step(N, u, v, u_prev, v_prev, viscosity, dt);
+    return;
+  }
+  const int S = N + 2;
+  add_sources(S * S, u, u_prev, dt);
+  add_sources(S * S, v, v_prev, dt);
+
+  const Bands g{N, S, N / W};
+  const float n = static_cast<float>(N);
+  const float a = n * (n * (viscosity * dt));
+  const Diffusion diffusion{a, 1.0f + 4.0f * a};
+  // The right-hand sides u and v stay skewed: the projection overwrites every element of both.
+  to_bands(g, u_prev, scratch);
+  to_bands(g, u, scratch);
+  for (int s = 0; s < kSweeps; ++s) sweep(g, kBoundaryHorizontal, u_prev, u, diffusion);
+  from_bands(g, u_prev, scratch);
+  to_bands(g, v_prev, scratch);
+  to_bands(g, v, scratch);
+  for (int s = 0; s < kSweeps; ++s) sweep(g, kBoundaryVertical, v_prev, v, diffusion);
+  from_bands(g, v_prev, scratch);
+
+  project(g, u_prev, v_prev, u, v, scratch, false);
+  advect(N, kBoundaryHorizontal, u, u_prev, u_prev, v_prev, dt);
+  advect(N, kBoundaryVertical, v, v_prev, u_prev, v_prev, dt);
+  project(g, u, v, u_prev, v_prev, scratch, true);
+}
+
+// ---- Point motion ---------------------------------------------------------------------------
+
+struct Velocity {
+  vf x, y;
+};
+
+SARVELLO_INLINE Velocity velocity_at(const Field& f, vd p, vd q) {
+  const double n = f.N;
+  const Stencil s = stencil_at(f.N, narrow(p * n), narrow(q * n));
+  return Velocity{sample(f.u, f.N, s), sample(f.v, f.N, s)};
+}
+
+void fast_move_points(const Field& f, float* points, std::ptrdiff_t stride, int count) {
+  int k = 0;
+  if (f.N >= 2) {
+    const float width = f.right - f.left;
+    const float height = f.top - f.bottom;
+    const double weight = f.dt * 0.16666666666666666;
+    for (; k + W <= count; k += W) {
+      vf h, v;
+      for (int l = 0; l < W; ++l) {
+        h[l] = points[(k + l) * stride];
+        v[l] = points[(k + l) * stride + 1];
+      }
+      const vf nx = (h - f.left) / width;
+      const vf ny = (v - f.bottom) / height;
+      const vi inside = (nx >= 0.0f) & (nx <= 1.0f) & (ny >= 0.0f) & (ny <= 1.0f);
+      const vd x = widen(nx);
+      const vd y = 1.0 - widen(ny);
+      const Velocity k1 = velocity_at(f, x, y);
+      const Velocity k2 =
+          velocity_at(f, x + widen(k1.x * f.dt) * 0.5, y + widen(k1.y * f.dt) * 0.5);
+      const Velocity k3 =
+          velocity_at(f, x + widen(k2.x * f.dt) * 0.5, y + widen(k2.y * f.dt) * 0.5);
+      const Velocity k4 = velocity_at(f, x + widen(k3.x * f.dt), y + widen(k3.y * f.dt));
+      const vd x1 = x + weight * widen(k1.x + 2.0f * k2.x + 2.0f * k3.x + k4.x);
+      const vd y1 = y + weight * widen(k1.y + 2.0f * k2.y + 2.0f * k3.y + k4.y);
+      const vf h1 = narrow(static_cast<double>(f.left) + static_cast<double>(width) * x1);
+      const vf v1 = narrow(static_cast<double>(f.bottom) + static_cast<double>(height) * (1.0 - y1));
+      // x - x is 0 exactly when x is finite.
+      const vi keep = inside & ((h1 - h1) == 0.0f) & ((v1 - v1) == 0.0f);
+      const vf h2 = keep ? h1 : h;
+      const vf v2 = keep ? v1 : v;
+      for (int l = 0; l < W; ++l) {
+        points[(k + l) * stride] = h2[l];
+        points[(k + l) * stride + 1] = v2[l];
+      }
+    }
+  }
+  for (; k < count; ++k) move_point_reference(f, points[k * stride], points[k * stride + 1]);
+}
+
+}  // namespace
+
+extern const Implementation kImplementation;
+const Implementation kImplementation{
+#define SARVELLO_STRINGIFY2(x) #x
+#define SARVELLO_STRINGIFY(x) SARVELLO_STRINGIFY2(x)
+    SARVELLO_STRINGIFY(SARVELLO_SIMD_NS), W, &fast_vel_step, &fast_move_points};
+
+}  // namespace fastsolver::SARVELLO_SIMD_NS
