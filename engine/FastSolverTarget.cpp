@@ -181,24 +181,55 @@ void add_sources(int count, float* x, const float* s, float dt) {
   for (; k < count; ++k) x[k] = dt * s[k] + x[k];
 }
 
-void advect(int N, int b, float* d, const float* d0, const float* u, const float* v, float dt) {
+// Both advections of the velocity step in one pass: u from u0 and v from v0, each sampled at the
+// position traced back along (u0, v0), which neither changes. The two arrays share each cell's
+// stencil, and the samples of several vectors are formed side by side, so that their long
+// chains of dependent operations overlap.
+void advect(int N, float* u, float* v, const float* u0, const float* v0, float dt) {
   const int stride = N + 2;
   const float dt0 = static_cast<float>(N) * dt;
   const vi lanes = lane_index();
-  // A row's last vector may run past column N into the border and the next row's first cells:
+  constexpr int kVectors = 2;
+  // A row's last vectors may run past column N into the border and the next row's first cells:
   // those are written again later (the border by set_bnd, the next row by its own pass), and the
   // arrays are long enough for it since N >= W.
   for (int j = 1; j <= N; ++j) {
     const vf y0 = splat(static_cast<float>(j));
-    for (int i = 1; i <= N; i += W) {
-      const int k = i + stride * j;
-      const vf x0 = __builtin_convertvector(splat_int(i) + lanes, vf);
-      const vf x = x0 - dt0 * load(u + k);
-      const vf y = y0 - dt0 * load(v + k);
-      store(d + k, sample(d0, N, stencil_at(N, x, y)));
+    for (int i = 1; i <= N; i += kVectors * W) {
+      const int vectors = (N - i) / W + 1 < kVectors ? (N - i) / W + 1 : kVectors;
+      Stencil s[kVectors] = {};
+      vf rows[2 * kVectors][4] = {};
+#pragma GCC unroll 4
+      for (int c = 0; c < kVectors; ++c) {
+        if (c >= vectors) continue;
+        const int k = i + c * W + stride * j;
+        const vf x0 = __builtin_convertvector(splat_int(i + c * W) + lanes, vf);
+        s[c] = stencil_at(N, x0 - dt0 * load(u0 + k), y0 - dt0 * load(v0 + k));
+      }
+#pragma GCC unroll 4
+      for (int c = 0; c < kVectors; ++c) {
+        if (c >= vectors) continue;
+        for (int r = 0; r < 4; ++r) {
+          const vi row = s[c].first + r * stride;
+          rows[2 * c][r] = spline(gather(u0, row), gather(u0, row + 1), gather(u0, row + 2),
+                                  gather(u0, row + 3), s[c].tx);
+          rows[2 * c + 1][r] = spline(gather(v0, row), gather(v0, row + 1), gather(v0, row + 2),
+                                      gather(v0, row + 3), s[c].tx);
+        }
+      }
+#pragma GCC unroll 4
+      for (int c = 0; c < kVectors; ++c) {
+        if (c >= vectors) continue;
+        const int k = i + c * W + stride * j;
+        const vf* ru = rows[2 * c];
+        const vf* rv = rows[2 * c + 1];
+        store(u + k, spline(ru[0], ru[1], ru[2], ru[3], s[c].ty));
+        store(v + k, spline(rv[0], rv[1], rv[2], rv[3], s[c].ty));
+      }
     }
   }
-  set_bnd(N, b, d);
+  set_bnd(N, kBoundaryHorizontal, u);
+  set_bnd(N, kBoundaryVertical, v);
 }
 
 // ---- Banded storage for the sweeps ----------------------------------------------------------
@@ -223,32 +254,39 @@ struct Bands {
   }
 };
 
-// Skews every band of x, through the scratch rows.
+// Skews every band of x, through the scratch rows: slot m of a band takes lane k from column
+// (m - k) mod (N+2) of its row k.
 void to_bands(const Bands& g, float* x, float* scratch) {
   const int S = g.stride;
+  vi across;  // lane k: from row k, one column further left per row
+  for (int k = 0; k < W; ++k) across[k] = k * (S - 1);
   for (int b = 0; b < g.count; ++b) {
     float* base = g.band(x, b);
     std::memcpy(scratch, base, sizeof(float) * static_cast<std::size_t>(W * S));
-    for (int k = 0; k < W; ++k) {
-      const float* row = scratch + k * S;
-      for (int i = 0; i < S; ++i) {
-        int m = i + k;
-        if (m >= S) m -= S;
-        base[m * W + k] = row[i];
+    for (int m = 0; m < W - 1; ++m) {
+      for (int k = 0; k < W; ++k) {
+        int i = m - k;
+        if (i < 0) i += S;
+        base[m * W + k] = scratch[k * S + i];
       }
     }
+    for (int m = W - 1; m < S; ++m) store(base + m * W, gather(scratch + m, across));
   }
 }
 
 // Puts every band of x back into rows.
 void from_bands(const Bands& g, float* x, float* scratch) {
   const int S = g.stride;
+  vi along;  // lane l: the next slot
+  for (int l = 0; l < W; ++l) along[l] = l * W;
   for (int b = 0; b < g.count; ++b) {
     float* base = g.band(x, b);
     std::memcpy(scratch, base, sizeof(float) * static_cast<std::size_t>(W * S));
     for (int k = 0; k < W; ++k) {
       float* row = base + k * S;
-      for (int i = 0; i < S; ++i) {
+      int i = 0;
+      for (; i + W - 1 + k < S; i += W) store(row + i, gather(scratch + (i + k) * W + k, along));
+      for (; i < S; ++i) {
         int m = i + k;
         if (m >= S) m -= S;
         row[i] = scratch[m * W + k];
@@ -257,14 +295,50 @@ void from_bands(const Bands& g, float* x, float* scratch) {
   }
 }
 
-// set_bnd of Solver.cpp on an array whose bands are skewed.
+// set_bnd of Solver.cpp on an array whose bands are skewed. The walls read only interior cells,
+// so they are filled band by band; the corners come last.
 void set_bnd_banded(const Bands& g, int b, float* x) {
   const int N = g.N;
-  for (int k = 1; k <= N; ++k) {
-    g.at(x, 0, k) = (b == kBoundaryHorizontal) ? -g.at(x, 1, k) : g.at(x, 1, k);
-    g.at(x, N + 1, k) = (b == kBoundaryHorizontal) ? -g.at(x, N, k) : g.at(x, N, k);
-    g.at(x, k, 0) = (b == kBoundaryVertical) ? -g.at(x, k, 1) : g.at(x, k, 1);
-    g.at(x, k, N + 1) = (b == kBoundaryVertical) ? -g.at(x, k, N) : g.at(x, k, N);
+  const int S = g.stride;
+  const bool negate_sides = b == kBoundaryHorizontal;
+  const bool negate_ends = b == kBoundaryVertical;
+  for (int band = 0; band < g.count; ++band) {
+    float* base = g.band(x, band);
+    for (int k = 0; k < W; ++k) {
+      // Columns 0 and 1 of row k sit at slots k and k+1; columns N and N+1 wrap round.
+      const float first = base[(k + 1) * W + k];
+      base[k * W + k] = negate_sides ? -first : first;
+      int last = N + k;
+      if (last >= S) last -= S;
+      int beyond = N + 1 + k;
+      if (beyond >= S) beyond -= S;
+      const float end = base[last * W + k];
+      base[beyond * W + k] = negate_sides ? -end : end;
+    }
+  }
+  for (int j = g.first_plain_row(); j <= N; ++j) {
+    x[S * j] = negate_sides ? -x[1 + S * j] : x[1 + S * j];
+    x[N + 1 + S * j] = negate_sides ? -x[N + S * j] : x[N + S * j];
+  }
+  // Row 1 is lane 0 of the first band (column i at slot i), row N the last lane of the last
+  // band when the bands reach it.
+  const float* top = g.count > 0 ? g.band(x, 0) : x + S;
+  const int top_step = g.count > 0 ? W : 1;
+  for (int i = 1; i <= N; ++i) {
+    const float y = top[i * top_step];
+    x[i] = negate_ends ? -y : y;
+  }
+  float* bottom = x + S * (N + 1);
+  if (g.first_plain_row() > N) {
+    const float* band = g.band(x, g.count - 1);
+    for (int i = 1; i <= N; ++i) {
+      int slot = i + W - 1;
+      if (slot >= S) slot -= S;
+      const float y = band[slot * W + (W - 1)];
+      bottom[i] = negate_ends ? -y : y;
+    }
+  } else {
+    for (int i = 1; i <= N; ++i) bottom[i] = negate_ends ? -x[i + S * N] : x[i + S * N];
   }
   g.at(x, 0, 0) = 0.5f * (g.at(x, 1, 0) + g.at(x, 0, 1));
   g.at(x, 0, N + 1) = 0.5f * (g.at(x, 1, N + 1) + g.at(x, 0, N));
@@ -292,69 +366,78 @@ struct Pressure {
   }
 };
 
-// Step t (1..N+W-1) of band b: lane k relaxes cell (t-k, j0+k) when that is an interior cell.
-template <class Cell>
-SARVELLO_INLINE void band_step(const Bands& g, float* x, const float* x0, int b, int t,
-                               const Cell& cell) {
-  const int N = g.N;
-  const int S = g.stride;
-  float* base = g.band(x, b);
-  const float* base0 = g.band(x0, b);
-  const int m = t < S ? t : t - S;
-  const int before = (t - 1) < S ? t - 1 : t - 1 - S;
-  const int after = (t + 1) < S ? t + 1 : t + 1 - S;
+// Bands relaxed together: each runs W steps behind the one above it, so the steps of one
+// iteration are independent and their latencies overlap.
+constexpr int kGroup = 4;
 
-  // Lane 0's upper neighbour (t, j0-1): the last row of the band above, already relaxed, or the
-  // border row.
-  float above = 0.0f;
-  if (t <= N) {
-    if (b == 0) {
-      above = x[t];
-    } else {
-      int slot = t + W - 1;
-      if (slot >= S) slot -= S;
-      above = (base - W * S)[slot * W + (W - 1)];
-    }
-  }
-  // The last lane's lower neighbour (t-W+1, j0+W): the first row of the band below, not yet
-  // relaxed, or a row in plain storage.
-  float below = 0.0f;
-  const int column = t - W + 1;
-  if (column >= 1) {
-    below = (b + 1 < g.count) ? (base + W * S)[column * W]
-                              : x[column + S * g.first_plain_row()];
-  }
-
-  const vf left = load(base + before * W);  // relaxed at the previous step
-  const vf right = load(base + after * W);  // not yet relaxed
-  const vf up = shift_up(left, above);
-  const vf down = shift_down(right, below);
-  vf result = cell(left, right, up, down, load(base0 + m * W));
-  if (t < W || t > N) {
-    // Lanes outside the interior keep what they hold: border cells, or cells of other steps.
-    const vi lanes = lane_index();
-    const vi active = (lanes >= t - N) & (lanes <= t - 1);
-    result = active ? result : load(base + m * W);
-  }
-  store(base + m * W, result);
-}
-
-// One Gauss-Seidel sweep over the interior, bands skewed, then set_bnd in mode `mode`.
+// One Gauss-Seidel sweep over the interior, bands skewed, then set_bnd in mode `mode`. Bands go
+// in groups; within a group band q at iteration T takes its step t = T - q*W (1..N+W-1), in which
+// lane k relaxes cell (t-k, j0+k) when that is an interior cell. A group starts once the group
+// above it is done, and the group below has not started: each cell sees relaxed cells above and
+// to the left, and cells not yet relaxed below and to the right.
 template <class Cell>
 void sweep(const Bands& g, int mode, float* x, const float* x0, const Cell& cell) {
   const int N = g.N;
-  if (g.count > 0) {
-    const int steps = N + W - 1;
-    const int total = steps + (g.count - 1) * W;
-    for (int T = 1; T <= total; ++T) {
-      int last = (T - 1) / W;
-      if (last > g.count - 1) last = g.count - 1;
-      const int first = T > steps ? (T - steps + W - 1) / W : 0;
-      for (int b = first; b <= last; ++b) band_step(g, x, x0, b, T - b * W, cell);
+  const int S = g.stride;
+  const int steps = N + W - 1;
+  for (int b0 = 0; b0 < g.count; b0 += kGroup) {
+    const int bands = (g.count - b0) < kGroup ? (g.count - b0) : kGroup;
+    vf last[kGroup] = {};  // each band's result of its previous step: its left neighbours
+    const int iterations = steps + (bands - 1) * W;
+    for (int T = 1; T <= iterations; ++T) {
+      // From the lowest band up, so that a band reads the result of the band above it from the
+      // previous iteration, before that one is replaced. Unrolled, so that `last` stays in
+      // registers.
+#pragma GCC unroll 8
+      for (int q = kGroup - 1; q >= 0; --q) {
+        const int t = T - q * W;
+        if (q >= bands || t < 1 || t > steps) continue;
+        const int b = b0 + q;
+        float* base = g.band(x, b);
+        const float* base0 = g.band(x0, b);
+        const int m = t < S ? t : t - S;
+        const int after = (t + 1) < S ? t + 1 : t + 1 - S;
+        if (t == 1) last[q] = load(base);
+
+        // Lane 0's upper neighbour (t, j0-1): relaxed, in the band above or the border row.
+        float above = 0.0f;
+        if (t <= N) {
+          if (q > 0) {
+            above = last[q - 1][W - 1];
+          } else if (b == 0) {
+            above = x[t];
+          } else {
+            int slot = t + W - 1;
+            if (slot >= S) slot -= S;
+            above = (base - W * S)[slot * W + (W - 1)];
+          }
+        }
+        // The last lane's lower neighbour (t-W+1, j0+W): not yet relaxed, in the band below or
+        // a row in plain storage.
+        float below = 0.0f;
+        const int column = t - W + 1;
+        if (column >= 1) {
+          below = (b + 1 < g.count) ? (base + W * S)[column * W]
+                                    : x[column + S * g.first_plain_row()];
+        }
+
+        const vf left = last[q];
+        const vf right = load(base + after * W);
+        vf result = cell(left, right, shift_up(left, above), shift_down(right, below),
+                         load(base0 + m * W));
+        if (t < W || t > N) {
+          // Lanes outside the interior keep what they hold: border cells, or cells of other
+          // steps.
+          const vi lanes = lane_index();
+          const vi active = (lanes >= t - N) & (lanes <= t - 1);
+          result = active ? result : load(base + m * W);
+        }
+        store(base + m * W, result);
+        last[q] = result;
+      }
     }
   }
   // The rows below the last band, column by column, each cell seeing its relaxed neighbours.
-  const int S = g.stride;
   for (int i = 1; i <= N; ++i) {
     for (int j = g.first_plain_row(); j <= N; ++j) {
       float& here = x[i + S * j];
@@ -437,8 +520,7 @@ void fast_vel_step(int N, float* u, float* v, float* u_prev, float* v_prev, floa
   from_bands(g, v_prev, scratch);
 
   project(g, u_prev, v_prev, u, v, scratch, false);
-  advect(N, kBoundaryHorizontal, u, u_prev, u_prev, v_prev, dt);
-  advect(N, kBoundaryVertical, v, v_prev, u_prev, v_prev, dt);
+  advect(N, u, v, u_prev, v_prev, dt);
   project(g, u, v, u_prev, v_prev, scratch, true);
 }
 
