@@ -161,14 +161,73 @@ SARVELLO_INLINE Stencil stencil_at(int N, vf x, vf y) {
   return s;
 }
 
+// Four elements from f + index[4p + g] for block p = 0..W/4-1: the rows of the samples g, g+4,
+// g+8, ... side by side, one 128-bit block each.
+SARVELLO_INLINE vf load_blocks(const float* f, const std::int32_t* index, int g) {
+#if SARVELLO_SIMD_WIDTH == 16 && defined(__AVX512F__)
+  __m512 a = _mm512_castps128_ps512(_mm_loadu_ps(f + index[g]));
+  a = _mm512_insertf32x4(a, _mm_loadu_ps(f + index[4 + g]), 1);
+  a = _mm512_insertf32x4(a, _mm_loadu_ps(f + index[8 + g]), 2);
+  a = _mm512_insertf32x4(a, _mm_loadu_ps(f + index[12 + g]), 3);
+  return reinterpret_cast<vf>(a);
+#elif SARVELLO_SIMD_WIDTH == 8 && defined(__AVX2__)
+  const __m256 a = _mm256_castps128_ps256(_mm_loadu_ps(f + index[g]));
+  return reinterpret_cast<vf>(_mm256_insertf128_ps(a, _mm_loadu_ps(f + index[4 + g]), 1));
+#else
+  vf a;
+  for (int p = 0; p < W / 4; ++p) std::memcpy(reinterpret_cast<float*>(&a) + 4 * p, f + index[4 * p + g], 16);
+  return a;
+#endif
+}
+
+// Within each 128-bit block: the interleavings of a 4x4 transpose.
+constexpr int block_lane(int l, int q) { return (l / 4) * 4 + q; }
+template <std::size_t... I>
+SARVELLO_INLINE vf unpack_low(vf x, vf y, std::index_sequence<I...>) {
+  return __builtin_shufflevector(
+      x, y, (I % 2 == 0 ? block_lane(I, (I % 4) / 2) : W + block_lane(I, (I % 4) / 2))...);
+}
+template <std::size_t... I>
+SARVELLO_INLINE vf unpack_high(vf x, vf y, std::index_sequence<I...>) {
+  return __builtin_shufflevector(
+      x, y, (I % 2 == 0 ? block_lane(I, 2 + (I % 4) / 2) : W + block_lane(I, 2 + (I % 4) / 2))...);
+}
+template <std::size_t... I>
+SARVELLO_INLINE vf halves_low(vf x, vf y, std::index_sequence<I...>) {
+  return __builtin_shufflevector(
+      x, y, (I % 4 < 2 ? block_lane(I, I % 4) : W + block_lane(I, I % 4 - 2))...);
+}
+template <std::size_t... I>
+SARVELLO_INLINE vf halves_high(vf x, vf y, std::index_sequence<I...>) {
+  return __builtin_shufflevector(
+      x, y, (I % 4 < 2 ? block_lane(I, 2 + I % 4) : W + block_lane(I, I % 4))...);
+}
+
+// The four stencil columns of one stencil row for W samples: column c of sample l in lane l.
+// Each sample's four elements are contiguous, so they are loaded as one block and the blocks
+// transposed.
+SARVELLO_INLINE void stencil_row(const float* f, const std::int32_t* index, vf column[4]) {
+  constexpr auto lanes = std::make_index_sequence<W>{};
+  const vf a0 = load_blocks(f, index, 0), a1 = load_blocks(f, index, 1);
+  const vf a2 = load_blocks(f, index, 2), a3 = load_blocks(f, index, 3);
+  const vf t0 = unpack_low(a0, a1, lanes), t1 = unpack_high(a0, a1, lanes);
+  const vf t2 = unpack_low(a2, a3, lanes), t3 = unpack_high(a2, a3, lanes);
+  column[0] = halves_low(t0, t2, lanes);
+  column[1] = halves_high(t0, t2, lanes);
+  column[2] = halves_low(t1, t3, lanes);
+  column[3] = halves_high(t1, t3, lanes);
+}
+
 // interpolate of Solver.cpp at W positions: four row samples, then one across them.
 SARVELLO_INLINE vf sample(const float* f, int N, const Stencil& s) {
   const int stride = N + 2;
+  std::int32_t index[W];
+  std::memcpy(index, &s.first, sizeof index);
   vf rows[4];
   for (int r = 0; r < 4; ++r) {
-    const vi row = s.first + r * stride;
-    rows[r] = spline(gather(f, row), gather(f, row + 1), gather(f, row + 2), gather(f, row + 3),
-                     s.tx);
+    vf column[4];
+    stencil_row(f + r * stride, index, column);
+    rows[r] = spline(column[0], column[1], column[2], column[3], s.tx);
   }
   return spline(rows[0], rows[1], rows[2], rows[3], s.ty);
 }
@@ -209,12 +268,14 @@ void advect(int N, float* u, float* v, const float* u0, const float* v0, float d
 #pragma GCC unroll 4
       for (int c = 0; c < kVectors; ++c) {
         if (c >= vectors) continue;
+        std::int32_t index[W];
+        std::memcpy(index, &s[c].first, sizeof index);
         for (int r = 0; r < 4; ++r) {
-          const vi row = s[c].first + r * stride;
-          rows[2 * c][r] = spline(gather(u0, row), gather(u0, row + 1), gather(u0, row + 2),
-                                  gather(u0, row + 3), s[c].tx);
-          rows[2 * c + 1][r] = spline(gather(v0, row), gather(v0, row + 1), gather(v0, row + 2),
-                                      gather(v0, row + 3), s[c].tx);
+          vf column[4];
+          stencil_row(u0 + r * stride, index, column);
+          rows[2 * c][r] = spline(column[0], column[1], column[2], column[3], s[c].tx);
+          stencil_row(v0 + r * stride, index, column);
+          rows[2 * c + 1][r] = spline(column[0], column[1], column[2], column[3], s[c].tx);
         }
       }
 #pragma GCC unroll 4
