@@ -431,70 +431,94 @@ struct Pressure {
 // iteration are independent and their latencies overlap.
 constexpr int kGroup = 4;
 
-// One Gauss-Seidel sweep over the interior, bands skewed, then set_bnd in mode `mode`. Bands go
-// in groups; within a group band q at iteration T takes its step t = T - q*W (1..N+W-1), in which
-// lane k relaxes cell (t-k, j0+k) when that is an interior cell. A group starts once the group
-// above it is done, and the group below has not started: each cell sees relaxed cells above and
-// to the left, and cells not yet relaxed below and to the right.
-template <class Cell>
-void sweep(const Bands& g, int mode, float* x, const float* x0, const Cell& cell) {
+// Depth Gauss-Seidel sweeps over the interior in one pass, bands skewed, then set_bnd in mode
+// `mode`. Bands go in groups; within a group band q at iteration T takes the step
+// t = T - q*W - 2d of its sweep d (t in 1..N+W-1), in which lane k relaxes cell (t-k, j0+k) when
+// that is an interior cell. A group starts once the group above it is done, and the group below
+// has not started: each cell sees relaxed cells above and to the left, and cells not yet
+// relaxed below and to the right. Sweep d+1 runs two steps behind sweep d, the earliest it may:
+// by then sweep d has relaxed the cells to its right and below, and sweep d+1 reads the border
+// that set_bnd would have filled between the two, since sweep d writes each wall cell as soon as
+// its interior neighbour is relaxed, after its one read of the old value. Two sweeps in one pass
+// need every band in one group, since a later group would find the earlier one two sweeps on.
+template <int Depth, class Cell>
+void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cell) {
   const int N = g.N;
   const int S = g.stride;
   const int steps = N + W - 1;
+  const bool negate_sides = mode == kBoundaryHorizontal;
+  const bool negate_ends = mode == kBoundaryVertical;
+  float* const bottom = x + S * g.first_plain_row();
   for (int b0 = 0; b0 < g.count; b0 += kGroup) {
     const int bands = (g.count - b0) < kGroup ? (g.count - b0) : kGroup;
-    vf last[kGroup] = {};  // each band's result of its previous step: its left neighbours
-    const int iterations = steps + (bands - 1) * W;
+    vf last[Depth][kGroup] = {};  // each band's result of its previous step: its left neighbours
+    const int iterations = steps + (bands - 1) * W + 2 * (Depth - 1);
     for (int T = 1; T <= iterations; ++T) {
       // From the lowest band up, so that a band reads the result of the band above it from the
       // previous iteration, before that one is replaced. Unrolled, so that `last` stays in
       // registers.
 #pragma GCC unroll 8
       for (int q = kGroup - 1; q >= 0; --q) {
-        const int t = T - q * W;
-        if (q >= bands || t < 1 || t > steps) continue;
-        const int b = b0 + q;
-        float* base = g.band(x, b);
-        const float* base0 = g.band(x0, b);
-        const int m = t < S ? t : t - S;
-        const int after = (t + 1) < S ? t + 1 : t + 1 - S;
-        if (t == 1) last[q] = load(base);
+#pragma GCC unroll 2
+        for (int d = Depth - 1; d >= 0; --d) {
+          const int t = T - q * W - 2 * d;
+          if (q >= bands || t < 1 || t > steps) continue;
+          const int b = b0 + q;
+          float* base = g.band(x, b);
+          const float* base0 = g.band(x0, b);
+          const int m = t < S ? t : t - S;
+          const int after = (t + 1) < S ? t + 1 : t + 1 - S;
+          if (t == 1) last[d][q] = load(base);
 
-        // Lane 0's upper neighbour (t, j0-1): relaxed, in the band above or the border row.
-        float above = 0.0f;
-        if (t <= N) {
-          if (q > 0) {
-            above = last[q - 1][W - 1];
-          } else if (b == 0) {
-            above = x[t];
-          } else {
-            int slot = t + W - 1;
-            if (slot >= S) slot -= S;
-            above = (base - W * S)[slot * W + (W - 1)];
+          // Lane 0's upper neighbour (t, j0-1): relaxed, in the band above or the border row.
+          float above = 0.0f;
+          if (t <= N) {
+            if (q > 0) {
+              above = last[d][q - 1][W - 1];
+            } else if (b == 0) {
+              above = x[t];
+            } else {
+              int slot = t + W - 1;
+              if (slot >= S) slot -= S;
+              above = (base - W * S)[slot * W + (W - 1)];
+            }
+          }
+          // The last lane's lower neighbour (t-W+1, j0+W): not yet relaxed, in the band below
+          // or a row in plain storage.
+          float below = 0.0f;
+          const int column = t - W + 1;
+          if (column >= 1) below = (b + 1 < g.count) ? (base + W * S)[column * W] : bottom[column];
+
+          const vf left = last[d][q];
+          const vf right = load(base + after * W);
+          vf result = cell(left, right, shift_up(left, above), shift_down(right, below),
+                           load(base0 + m * W));
+          if (t < W || t > N) {
+            // Lanes outside the interior keep what they hold: border cells, or cells of other
+            // steps.
+            const vi lanes = lane_index();
+            const vi active = (lanes >= t - N) & (lanes <= t - 1);
+            result = active ? result : load(base + m * W);
+          }
+          store(base + m * W, result);
+          last[d][q] = result;
+
+          if (d + 1 < Depth) {
+            // The walls next to the cells just relaxed, for the next sweep of this pass.
+            if (t <= W) {  // lane t-1 relaxed column 1; column 0 sits at slot t-1
+              const float y = base[m * W + (t - 1)];
+              base[(t - 1) * W + (t - 1)] = negate_sides ? -y : y;
+            }
+            if (t >= N) {  // lane t-N relaxed column N; column N+1 sits at slot (t+1) mod S
+              const float y = base[m * W + (t - N)];
+              base[after * W + (t - N)] = negate_sides ? -y : y;
+            }
+            if (b == 0 && t <= N) x[t] = negate_ends ? -result[0] : result[0];
+            if (b + 1 == g.count && column >= 1) {
+              bottom[column] = negate_ends ? -result[W - 1] : result[W - 1];
+            }
           }
         }
-        // The last lane's lower neighbour (t-W+1, j0+W): not yet relaxed, in the band below or
-        // a row in plain storage.
-        float below = 0.0f;
-        const int column = t - W + 1;
-        if (column >= 1) {
-          below = (b + 1 < g.count) ? (base + W * S)[column * W]
-                                    : x[column + S * g.first_plain_row()];
-        }
-
-        const vf left = last[q];
-        const vf right = load(base + after * W);
-        vf result = cell(left, right, shift_up(left, above), shift_down(right, below),
-                         load(base0 + m * W));
-        if (t < W || t > N) {
-          // Lanes outside the interior keep what they hold: border cells, or cells of other
-          // steps.
-          const vi lanes = lane_index();
-          const vi active = (lanes >= t - N) & (lanes <= t - 1);
-          result = active ? result : load(base + m * W);
-        }
-        store(base + m * W, result);
-        last[q] = result;
       }
     }
   }
@@ -507,6 +531,17 @@ void sweep(const Bands& g, int mode, float* x, const float* x0, const Cell& cell
     }
   }
   set_bnd_banded(g, mode, x);
+}
+
+// The sweeps of one relaxation: two per pass when all bands fit one group and fill the rows,
+// which is where a single sweep's wavefront is too short to keep the processor busy.
+template <class Cell>
+void relax(const Bands& g, int mode, float* x, const float* x0, const Cell& cell) {
+  if (g.count <= kGroup && g.first_plain_row() > g.N) {
+    for (int s = 0; s < kSweeps; s += 2) sweeps<2>(g, mode, x, x0, cell);
+  } else {
+    for (int s = 0; s < kSweeps; ++s) sweeps<1>(g, mode, x, x0, cell);
+  }
 }
 
 // project of Solver.cpp. The divergence goes into div, the pressure into p; p starts as zeros,
@@ -533,7 +568,7 @@ void project(const Bands& g, float* u, float* v, float* p, float* div, float* sc
   set_bnd(N, kBoundaryScalar, div);
 
   to_bands(g, div, scratch);
-  for (int s = 0; s < kSweeps; ++s) sweep(g, kBoundaryScalar, p, div, Pressure{});
+  relax(g, kBoundaryScalar, p, div, Pressure{});
   from_bands(g, p, scratch);
   if (keep_divergence) from_bands(g, div, scratch);
 
@@ -573,11 +608,11 @@ void fast_vel_step(int N, float* u, float* v, float* u_prev, float* v_prev, floa
   // The right-hand sides u and v stay skewed: the projection overwrites every element of both.
   to_bands(g, u_prev, scratch);
   to_bands(g, u, scratch);
-  for (int s = 0; s < kSweeps; ++s) sweep(g, kBoundaryHorizontal, u_prev, u, diffusion);
+  relax(g, kBoundaryHorizontal, u_prev, u, diffusion);
   from_bands(g, u_prev, scratch);
   to_bands(g, v_prev, scratch);
   to_bands(g, v, scratch);
-  for (int s = 0; s < kSweeps; ++s) sweep(g, kBoundaryVertical, v_prev, v, diffusion);
+  relax(g, kBoundaryVertical, v_prev, v, diffusion);
   from_bands(g, v_prev, scratch);
 
   project(g, u_prev, v_prev, u, v, scratch, false);
