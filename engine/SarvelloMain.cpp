@@ -1,6 +1,7 @@
 #include "SarvelloMain.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -8,6 +9,7 @@
 
 #include "IAIUnicodeString.h"
 #include "SarvelloSuites.h"
+#include "FastSolver.h"
 #include "Solver.h"
 
 namespace {
@@ -124,7 +126,7 @@ SarvelloMain::SarvelloMain() {
 SarvelloMain::~SarvelloMain() { release_grid(); }
 
 void SarvelloMain::release_grid() {
-  float** arrays[] = {&u, &v, &u_prev, &v_prev};
+  float** arrays[] = {&u, &v, &u_prev, &v_prev, &scratch};
   for (float** array : arrays) {
     ai::SPAlloc::DeleteBlock(*array);
     *array = nullptr;
@@ -139,11 +141,15 @@ int SarvelloMain::allocate_data() {
     throw ai::Error(kOutOfMemoryErr);
   }
   const std::size_t bytes = static_cast<std::size_t>(grid_elements(N)) * sizeof(float);
-  // The four blocks are taken before any field changes: a refusal gives back what was obtained
-  // and leaves the fields (and the grid they describe) as they were.
-  float* blocks[4] = {nullptr, nullptr, nullptr, nullptr};
+  // The four arrays and the velocity step's scratch rows are taken before any field changes: a
+  // refusal gives back what was obtained and leaves the fields (and the grid they describe) as
+  // they were.
+  float* blocks[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
   try {
-    for (float*& block : blocks) block = static_cast<float*>(ai::SPAlloc::AllocateBlock(bytes));
+    for (int k = 0; k < 4; ++k)
+      blocks[k] = static_cast<float*>(ai::SPAlloc::AllocateBlock(bytes));
+    blocks[4] = static_cast<float*>(
+        ai::SPAlloc::AllocateBlock(fastsolver::scratch_floats(N) * sizeof(float)));
   } catch (...) {
     for (float* block : blocks) ai::SPAlloc::DeleteBlock(block);
     std::fputs("cannot allocate data\n", stderr);
@@ -153,6 +159,7 @@ int SarvelloMain::allocate_data() {
   v = blocks[1];
   u_prev = blocks[2];
   v_prev = blocks[3];
+  scratch = blocks[4];
   if (has_grid()) return 1;
   std::fputs("cannot allocate data\n", stderr);
   return 0;
@@ -213,7 +220,7 @@ void SarvelloMain::write_impulse() {
 
 int SarvelloMain::display(AIAnnotatorMessage* /*message*/, const Rect& /*square*/) {
   write_impulse();
-  if (has_grid()) vel_step(N, u, v, u_prev, v_prev, viscosity, dt);
+  if (has_grid()) fastsolver::best().vel_step(N, u, v, u_prev, v_prev, viscosity, dt, scratch);
   return 0;
 }
 
@@ -274,38 +281,13 @@ int SarvelloMain::retry() {
   });
 }
 
-AIRealPoint SarvelloMain::move_point(AIRealPoint point, const _t_ASRealRect& rect) const {
-  const float nx = (point.h - rect.left) / (rect.right - rect.left);
-  const float ny = (point.v - rect.bottom) / (rect.top - rect.bottom);
-  // Points outside the rectangle (or on a degenerate one, where the fractions are not numbers)
-  // stay where they are.
-  if (!(nx >= 0.0f && nx <= 1.0f && ny >= 0.0f && ny <= 1.0f)) return point;
-
-  const double x = nx;
-  const double y = 1.0 - ny;
-  const double n = N;
-  struct Sample {
-    float x, y;
-  };
-  auto sample = [&](double p, double q) {
-    const float gx = static_cast<float>(p * n);
-    const float gy = static_cast<float>(q * n);
-    return Sample{interpolate(N, u, gx, gy), interpolate(N, v, gx, gy)};
-  };
-  const Sample k1 = sample(x, y);
-  const Sample k2 = sample(x + (k1.x * dt) * 0.5, y + (k1.y * dt) * 0.5);
-  const Sample k3 = sample(x + (k2.x * dt) * 0.5, y + (k2.y * dt) * 0.5);
-  const Sample k4 = sample(x + k3.x * dt, y + k3.y * dt);
-  const double weight = dt * 0.16666666666666666;
-  const double x1 = x + weight * (k1.x + 2 * k2.x + 2 * k3.x + k4.x);
-  const double y1 = y + weight * (k1.y + 2 * k2.y + 2 * k3.y + k4.y);
-
-  const AIRealPoint moved{
-      static_cast<float>(rect.left + (rect.right - rect.left) * x1),
-      static_cast<float>(rect.bottom + (rect.top - rect.bottom) * (1.0 - y1))};
-  // Whatever the field holds, nothing that is not a finite coordinate reaches the document.
-  if (!std::isfinite(moved.h) || !std::isfinite(moved.v)) return point;
-  return moved;
+void SarvelloMain::move_points(AIPathConstPoint* points, int32_t count,
+                               const _t_ASRealRect& rect) const {
+  // The conversion's points are moved where they lie, their positions three floats apart.
+  static_assert(sizeof(AIPathConstPoint) == 3 * sizeof(float) &&
+                offsetof(AIPathConstPoint, point) == 0 && offsetof(AIRealPoint, v) == sizeof(float));
+  const fastsolver::Field field{N, u, v, dt, rect.left, rect.top, rect.right, rect.bottom};
+  fastsolver::best().move_points(field, &points[0].point.h, 3, count);
 }
 
 void SarvelloMain::deform_path(AIArtHandle art, const _t_ASRealRect& rect) {
@@ -367,8 +349,9 @@ void SarvelloMain::deform_path(AIArtHandle art, const _t_ASRealRect& rect) {
 
   if (running != 0) {
     ai::check_ai_error(path.SetPathSegmentCount(art, static_cast<int16_t>(pointCount)));
+    move_points(rawPoints, pointCount, rect);
     for (int32_t k = 0; k < pointCount; ++k) {
-      const AIRealPoint p = move_point(rawPoints[k].point, rect);
+      const AIRealPoint p = rawPoints[k].point;
       const AIPathSegment segment{p, p, p, rawPoints[k].corner};
       ai::check_ai_error(path.SetPathSegments(art, static_cast<int16_t>(k), 1, &segment));
     }
@@ -379,7 +362,7 @@ void SarvelloMain::deform_path(AIArtHandle art, const _t_ASRealRect& rect) {
 void SarvelloMain::regrid() {
   if (pending_N == 0) return;
   const int oldN = N;
-  float* const old[4] = {u, v, u_prev, v_prev};
+  float* const old[5] = {u, v, u_prev, v_prev, scratch};
   const int newN = pending_N;
   // A request is consumed whether or not it can be met; a refused one is reported once as "!MEM"
   // rather than on every later step.
@@ -395,6 +378,7 @@ void SarvelloMain::regrid() {
     v = old[1];
     u_prev = old[2];
     v_prev = old[3];
+    scratch = old[4];
     throw;
   }
   N_copy = N;

@@ -26,8 +26,8 @@ class SarvelloMain {
   // (the regrid still reads them). A refused block throws ai::Error("!MEM") after giving back
   // the blocks obtained before it and leaves the fields unchanged: never a half-allocated grid.
   int allocate_data();
-  // True when all four grid arrays exist.
-  bool has_grid() const { return u && v && u_prev && v_prev; }
+  // True when all four grid arrays (and the velocity step's scratch rows) exist.
+  bool has_grid() const { return u && v && u_prev && v_prev && scratch; }
   int clear();
   // A negative (or NaN) value leaves that parameter unchanged; size is the annotator's.
   int setParameter(float viscosity, float time_step, float force, int grid_resolution,
@@ -51,7 +51,8 @@ class SarvelloMain {
  private:
   void write_impulse();
   void deform_path(AIArtHandle art, const _t_ASRealRect& rect);
-  AIRealPoint move_point(AIRealPoint point, const _t_ASRealRect& rect) const;
+  // Moves the conversion's points in place by one Runge-Kutta step through the field.
+  void move_points(AIPathConstPoint* points, int32_t count, const _t_ASRealRect& rect) const;
   void regrid();
   void release_grid();
 
@@ -74,6 +75,7 @@ class SarvelloMain {
   float* v = nullptr;
   float* u_prev = nullptr;
   float* v_prev = nullptr;
+  float* scratch = nullptr;  // the fast velocity step's scratch rows, taken with the grid
   std::vector<AIArtHandle> captured_arts;
   std::vector<std::vector<AIPathSegment>> captured_segments;
 };

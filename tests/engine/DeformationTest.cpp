@@ -282,8 +282,8 @@ TEST_F(EngineTest, RegridResamplesTheVelocity) {
   ASSERT_EQ(engine->N, 128);
   EXPECT_EQ(engine->N_copy, 128);
   EXPECT_EQ(engine->pending_N, 0);
-  EXPECT_EQ(host.outstanding().spBlocks, 4u);
-  EXPECT_EQ(host.outstanding().spBlockBytes, 4u * 130 * 130 * 4);
+  EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks);
+  EXPECT_EQ(host.outstanding().spBlockBytes, grid_bytes(128));
   for (int i = 0; i <= 129; ++i)
     for (int j = 0; j <= 129; ++j) {
       const int k = i + 130 * j;
@@ -312,7 +312,7 @@ TEST_F(EngineTest, RefusedRegridKeepsTheOldGrid) {
   CaptureStdout();
   engine->setParameter(-1, -1, -1, 256, -1, -1);
   GetCapturedStdout();
-  for (int nth = 1; nth <= 4; ++nth) {
+  for (int nth = 1; nth <= static_cast<int>(kGridBlocks); ++nth) {
     engine->pending_N = 256;
     host.faults().refuseAllocation(nth);
     CaptureStderr();
@@ -323,8 +323,8 @@ TEST_F(EngineTest, RefusedRegridKeepsTheOldGrid) {
     EXPECT_EQ(engine->N_copy, 64);
     EXPECT_EQ(engine->u, oldU);
     EXPECT_EQ(engine->pending_N, 0);
-    EXPECT_EQ(host.outstanding().spBlocks, 4u);
-    EXPECT_EQ(host.outstanding().spBlockBytes, 4u * 66 * 66 * 4);
+    EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks);
+    EXPECT_EQ(host.outstanding().spBlockBytes, grid_bytes(64));
   }
   // A resolution too large to index is refused the same way.
   engine->pending_N = 1 << 30;
@@ -369,7 +369,7 @@ TEST_F(EngineTest, FailingHostCallsEndTheStepWithTheirCode) {
     EXPECT_EQ(engine->advect_and_subdivide(kRect), c.code);
     host.faults().clear();
     EXPECT_EQ(engine->N, 64) << "the regrid is not applied";
-    EXPECT_EQ(host.outstanding().spBlocks, 4u) << "segment and point blocks given back";
+    EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks) << "segment and point blocks given back";
     EXPECT_EQ(host.outstanding().matchingArrays, 0u);
   }
   engine->pending_N = 0;
@@ -382,7 +382,7 @@ TEST_F(EngineTest, RefusedBlocksInAStepAreReported) {
     host.faults().refuseAllocation(nth);
     EXPECT_NE(engine->advect_and_subdivide(kRect), 0) << nth;
     host.faults().clear();
-    EXPECT_EQ(host.outstanding().spBlocks, 4u);
+    EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks);
   }
   EXPECT_EQ(engine->advect_and_subdivide(kRect), 0);
 }
@@ -391,12 +391,12 @@ TEST_F(EngineTest, MemoryCallbacksOfTheConversion) {
   EXPECT_EQ(my_allocate(-1), nullptr);
   void* block = my_allocate(64);
   ASSERT_NE(block, nullptr);
-  EXPECT_EQ(host.outstanding().spBlocks, 5u);
+  EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks + 1);
   my_dispose(block);
   my_dispose(nullptr);
   host.faults().refuseAllocation(1);
   EXPECT_EQ(my_allocate(16), nullptr);
-  EXPECT_EQ(host.outstanding().spBlocks, 4u);
+  EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks);
 }
 
 // ---- Every failure of a whole cycle ------------------------------------------------------------
@@ -430,9 +430,9 @@ class FailureSweepTest : public EngineTest {
         ASSERT_TRUE(std::isfinite(s.p.h) && std::isfinite(s.p.v) && std::isfinite(s.in.h) &&
                     std::isfinite(s.in.v) && std::isfinite(s.out.h) && std::isfinite(s.out.v));
     }
-    const std::size_t bytes = 4u * static_cast<std::size_t>((engine->N + 2) * (engine->N + 2)) * 4u;
+    const std::size_t bytes = grid_bytes(engine->N);
     EXPECT_EQ(engine->N, engine->N_copy);
-    EXPECT_EQ(host.outstanding().spBlocks, 4u);
+    EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks);
     EXPECT_EQ(host.outstanding().spBlockBytes, bytes);
     EXPECT_EQ(host.outstanding().matchingArrays, 0u);
   }

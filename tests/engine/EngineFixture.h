@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "FastSolver.h"
 #include "Host.h"
 #include "PathSegments.h"
 #include "SarvelloMain.h"
@@ -26,6 +27,13 @@ class EngineTest : public ::testing::Test {
     suites.reset();
     const simhost::Outstanding left = host.outstanding();
     EXPECT_TRUE(left.clean()) << left.describe();
+  }
+
+  // The engine's own blocks: the four grid arrays and the velocity step's scratch rows.
+  static constexpr std::size_t kGridBlocks = 5;
+  static std::size_t grid_bytes(int n) {
+    return (4u * static_cast<std::size_t>((n + 2) * (n + 2)) + fastsolver::scratch_floats(n)) *
+           sizeof(float);
   }
 
   // The simulation rectangle: a 400-unit square centred on the origin (artwork y grows upward).

@@ -25,7 +25,7 @@ TEST_F(EngineTest, ConstructionAndParameters) {
   for (int k = 0; k < 66 * 66; ++k)
     ASSERT_TRUE(engine->u[k] == 0 && engine->v[k] == 0 && engine->u_prev[k] == 0 &&
                 engine->v_prev[k] == 0);
-  EXPECT_EQ(host.outstanding().spBlocks, 4u);
+  EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks);
 
   // Negative and NaN values change nothing and write nothing.
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -58,7 +58,7 @@ TEST_F(EngineTest, ConstructionAndParameters) {
 
 TEST_F(EngineTest, RefusedGridAllocationLeavesNothingBehind) {
   engine.reset();
-  for (int nth = 1; nth <= 4; ++nth) {
+  for (int nth = 1; nth <= static_cast<int>(kGridBlocks); ++nth) {
     host.faults().refuseAllocation(nth);
     CaptureStderr();
     try {

@@ -37,9 +37,11 @@ inline constexpr const char kInfoPanel[] = "Sarvello Education ReadMe5";
 using QuitOrder = simhost::PluginHost::QuitOrder;
 using Segments = std::vector<AIPathSegment>;
 
-// Bytes of the engine's four grid arrays at resolution n: all the SP Blocks memory it keeps.
+// Bytes of the engine's grid at resolution n: all the SP Blocks memory it keeps.
 inline std::size_t gridBytes(int n) {
-  return 4u * static_cast<std::size_t>(n + 2) * static_cast<std::size_t>(n + 2) * sizeof(float);
+  // The four arrays of (n+2)^2 floats and the velocity step's sixteen scratch rows.
+  const std::size_t side = static_cast<std::size_t>(n + 2);
+  return (4u * side * side + 16u * side) * sizeof(float);
 }
 
 // The same points to the bit (a NaN equals itself).
