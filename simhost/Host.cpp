@@ -101,8 +101,18 @@ bool Faults::allocationRefused() {
 }
 
 ASErr Faults::check(const char* operation) {
-  const std::string op = operation != nullptr ? operation : "";
-  ++callCounts_[op];
+  if (operation == nullptr) operation = "";
+  // Every call is counted, so the count is found through the caller's name pointer (a string
+  // literal at every call site): no string is built and no name compared but the one found.
+  auto site = sites_.find(operation);
+  if (site == sites_.end() || site->second->first != operation) {
+    auto* entry = &*callCounts_.try_emplace(operation, 0).first;
+    site = sites_.insert_or_assign(operation, entry).first;
+  }
+  ++site->second->second;
+  if (callFaults_.empty()) return kNoErr;
+
+  const std::string& op = site->second->first;
   ASErr answer = kNoErr;
   auto [first, last] = callFaults_.equal_range(op);
   for (auto it = first; it != last;) {

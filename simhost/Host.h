@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "HostAPI.h"
@@ -43,6 +44,10 @@ struct Outstanding {
 // Fault injection: how the plug-in's failure paths are tested for real.
 class Faults {
  public:
+  Faults() = default;
+  Faults(const Faults&) = delete;  // sites_ points into this object's own counts
+  Faults& operator=(const Faults&) = delete;
+
   // The nth allocation from now (1 = the next one), through SP Basic or SP Blocks, is refused.
   void refuseAllocation(int nth);
   // Every allocation from now on is refused until clear().
@@ -74,6 +79,8 @@ class Faults {
   bool refuseAll_ = false;
   std::multimap<std::string, CallFault> callFaults_;
   std::map<std::string, int> callCounts_;
+  // The count of each operation by the address of the name its callers pass.
+  std::unordered_map<const char*, std::pair<const std::string, int>*> sites_;
   std::vector<std::pair<std::string, int32_t>> lackingSuites_;
 };
 

@@ -25,6 +25,11 @@ struct Vec {
   double x, y;
 };
 
+// The length of (dx, dy). The coordinates come from floats, so in double precision neither the
+// squares can overflow nor can a nonzero one vanish; this is as exact as std::hypot for such
+// values to within a few units in the last place of a double, and several times cheaper.
+inline double norm(double dx, double dy) { return std::sqrt(dx * dx + dy * dy); }
+
 struct Cubic {
   Vec p0, p1, p2, p3;
 
@@ -38,7 +43,7 @@ struct Cubic {
     const double a = 3.0 * s * s, b = 6.0 * s * t, c = 3.0 * t * t;
     const double dx = a * (p1.x - p0.x) + b * (p2.x - p1.x) + c * (p3.x - p2.x);
     const double dy = a * (p1.y - p0.y) + b * (p2.y - p1.y) + c * (p3.y - p2.y);
-    return std::hypot(dx, dy);
+    return norm(dx, dy);
   }
   bool straight() const {
     return p1.x == p0.x && p1.y == p0.y && p2.x == p3.x && p2.y == p3.y;
@@ -154,7 +159,7 @@ AIErr curvesToPoints(int32_t segmentCount, const AIPathSegment* segments, int32_
       const Cubic& c = curve.cubic;
       if (c.point()) continue;
       if (c.straight()) {
-        curve.length = std::hypot(c.p3.x - c.p0.x, c.p3.y - c.p0.y);
+        curve.length = norm(c.p3.x - c.p0.x, c.p3.y - c.p0.y);
       } else {
         // Rounding of large coordinates bounds how exactly a length can be measured.
         const double floor = 1e-9 * (1.0 + c.extent());
