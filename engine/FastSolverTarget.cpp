@@ -632,42 +632,57 @@ SARVELLO_INLINE Velocity velocity_at(const Field& f, vd p, vd q) {
   return Velocity{sample(f.u, f.N, s), sample(f.v, f.N, s)};
 }
 
+// The Runge-Kutta step of move_point_reference for the points of several vectors side by side,
+// so that the long chain of one vector's four dependent stages overlaps with the others'.
+template <int P>
+SARVELLO_INLINE void move_vectors(const Field& f, float* points, std::ptrdiff_t stride) {
+  const float width = f.right - f.left;
+  const float height = f.top - f.bottom;
+  const double weight = f.dt * 0.16666666666666666;
+  vf h[P], v[P];
+  vd x[P], y[P];
+  vi inside[P];
+  for (int c = 0; c < P; ++c) {
+    for (int l = 0; l < W; ++l) {
+      h[c][l] = points[(c * W + l) * stride];
+      v[c][l] = points[(c * W + l) * stride + 1];
+    }
+    const vf nx = (h[c] - f.left) / width;
+    const vf ny = (v[c] - f.bottom) / height;
+    inside[c] = (nx >= 0.0f) & (nx <= 1.0f) & (ny >= 0.0f) & (ny <= 1.0f);
+    x[c] = widen(nx);
+    y[c] = 1.0 - widen(ny);
+  }
+  Velocity k1[P], k2[P], k3[P], k4[P];
+  for (int c = 0; c < P; ++c) k1[c] = velocity_at(f, x[c], y[c]);
+  for (int c = 0; c < P; ++c)
+    k2[c] = velocity_at(f, x[c] + widen(k1[c].x * f.dt) * 0.5, y[c] + widen(k1[c].y * f.dt) * 0.5);
+  for (int c = 0; c < P; ++c)
+    k3[c] = velocity_at(f, x[c] + widen(k2[c].x * f.dt) * 0.5, y[c] + widen(k2[c].y * f.dt) * 0.5);
+  for (int c = 0; c < P; ++c)
+    k4[c] = velocity_at(f, x[c] + widen(k3[c].x * f.dt), y[c] + widen(k3[c].y * f.dt));
+  for (int c = 0; c < P; ++c) {
+    const vd x1 = x[c] + weight * widen(k1[c].x + 2.0f * k2[c].x + 2.0f * k3[c].x + k4[c].x);
+    const vd y1 = y[c] + weight * widen(k1[c].y + 2.0f * k2[c].y + 2.0f * k3[c].y + k4[c].y);
+    const vf h1 = narrow(static_cast<double>(f.left) + static_cast<double>(width) * x1);
+    const vf v1 =
+        narrow(static_cast<double>(f.bottom) + static_cast<double>(height) * (1.0 - y1));
+    // x - x is 0 exactly when x is finite.
+    const vi keep = inside[c] & ((h1 - h1) == 0.0f) & ((v1 - v1) == 0.0f);
+    const vf h2 = keep ? h1 : h[c];
+    const vf v2 = keep ? v1 : v[c];
+    for (int l = 0; l < W; ++l) {
+      points[(c * W + l) * stride] = h2[l];
+      points[(c * W + l) * stride + 1] = v2[l];
+    }
+  }
+}
+
 void fast_move_points(const Field& f, float* points, std::ptrdiff_t stride, int count) {
   int k = 0;
   if (f.N >= 2) {
-    const float width = f.right - f.left;
-    const float height = f.top - f.bottom;
-    const double weight = f.dt * 0.16666666666666666;
-    for (; k + W <= count; k += W) {
-      vf h, v;
-      for (int l = 0; l < W; ++l) {
-        h[l] = points[(k + l) * stride];
-        v[l] = points[(k + l) * stride + 1];
-      }
-      const vf nx = (h - f.left) / width;
-      const vf ny = (v - f.bottom) / height;
-      const vi inside = (nx >= 0.0f) & (nx <= 1.0f) & (ny >= 0.0f) & (ny <= 1.0f);
-      const vd x = widen(nx);
-      const vd y = 1.0 - widen(ny);
-      const Velocity k1 = velocity_at(f, x, y);
-      const Velocity k2 =
-          velocity_at(f, x + widen(k1.x * f.dt) * 0.5, y + widen(k1.y * f.dt) * 0.5);
-      const Velocity k3 =
-          velocity_at(f, x + widen(k2.x * f.dt) * 0.5, y + widen(k2.y * f.dt) * 0.5);
-      const Velocity k4 = velocity_at(f, x + widen(k3.x * f.dt), y + widen(k3.y * f.dt));
-      const vd x1 = x + weight * widen(k1.x + 2.0f * k2.x + 2.0f * k3.x + k4.x);
-      const vd y1 = y + weight * widen(k1.y + 2.0f * k2.y + 2.0f * k3.y + k4.y);
-      const vf h1 = narrow(static_cast<double>(f.left) + static_cast<double>(width) * x1);
-      const vf v1 = narrow(static_cast<double>(f.bottom) + static_cast<double>(height) * (1.0 - y1));
-      // x - x is 0 exactly when x is finite.
-      const vi keep = inside & ((h1 - h1) == 0.0f) & ((v1 - v1) == 0.0f);
-      const vf h2 = keep ? h1 : h;
-      const vf v2 = keep ? v1 : v;
-      for (int l = 0; l < W; ++l) {
-        points[(k + l) * stride] = h2[l];
-        points[(k + l) * stride + 1] = v2[l];
-      }
-    }
+    for (; k + 2 * W <= count; k += 2 * W) move_vectors<2>(f, points + k * stride, stride);
+    for (; k + W <= count; k += W) move_vectors<1>(f, points + k * stride, stride);
   }
   for (; k < count; ++k) move_point_reference(f, points[k * stride], points[k * stride + 1]);
 }
