@@ -6,7 +6,7 @@ BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-unit test-asan demo bench clean
+.PHONY: all deps build build-asan test test-unit test-asan demo bench check-arm64 clean
 
 all: build
 
@@ -35,5 +35,9 @@ demo: build
 bench: build
 	./$(BUILD)/bin/sarvello-bench
 
+# The solver and its tests cross-compiled for ARM64 and run under qemu-user.
+check-arm64:
+	./scripts/check-arm64.sh
+
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) build-arm64
