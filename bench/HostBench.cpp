@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -39,9 +40,17 @@ std::string limit_drawing() {
          d + "\"/></svg>";
 }
 
+// The module to load: the one beside the program, or SARVELLO_BENCH_PLUGIN (another build's,
+// to hold the two against each other in one run).
+simhost::app::RunOptions run_options() {
+  simhost::app::RunOptions options;
+  if (const char* other = std::getenv("SARVELLO_BENCH_PLUGIN")) options.pluginPath = other;
+  return options;
+}
+
 // Picks the tool on every path of the drawing, then times sessions of ten idle ticks.
 void tick_and_draw(benchmark::State& state, const std::string& svg) {
-  simhost::app::RunOptions options;
+  simhost::app::RunOptions options = run_options();
   options.diagnostic = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
   Runner runner(options);
   std::string error;
@@ -79,7 +88,7 @@ BENCHMARK(BM_TenTicksOnTheDemoDrawing)->Unit(benchmark::kMillisecond);
 void BM_DemoReplay(benchmark::State& state) {
   const Session session = parsed(simhost::app::kSampleSession);
   for (auto _ : state) {
-    Runner runner;
+    Runner runner(run_options());
     std::string error;
     if (!runner.start(&error) ||
         !runner.load(simhost::app::kSampleSvg, "sample.svg", session, "demo", true, &error) ||
