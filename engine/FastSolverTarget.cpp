@@ -80,6 +80,14 @@ SARVELLO_INLINE vf shift_up(vf x, vf fill, std::index_sequence<I...>) {
 SARVELLO_INLINE vf shift_up(vf x, float first) {
   return shift_up(x, splat(first), std::make_index_sequence<W>{});
 }
+// Lane 0 takes the last lane of `from`, lane k takes x's lane k-1.
+template <std::size_t... I>
+SARVELLO_INLINE vf shift_up_from_last(vf x, vf from, std::index_sequence<I...>) {
+  return __builtin_shufflevector(x, from, (I == 0 ? 2 * W - 1 : static_cast<int>(I) - 1)...);
+}
+SARVELLO_INLINE vf shift_up_from_last(vf x, vf from) {
+  return shift_up_from_last(x, from, std::make_index_sequence<W>{});
+}
 // Lane k takes x's lane k+1, the last lane takes `last`.
 template <std::size_t... I>
 SARVELLO_INLINE vf shift_down(vf x, vf fill, std::index_sequence<I...>) {
@@ -87,6 +95,10 @@ SARVELLO_INLINE vf shift_down(vf x, vf fill, std::index_sequence<I...>) {
 }
 SARVELLO_INLINE vf shift_down(vf x, float last) {
   return shift_down(x, splat(last), std::make_index_sequence<W>{});
+}
+// Lane k takes x's lane k+1, the last lane takes the first lane of `from`.
+SARVELLO_INLINE vf shift_down_from_first(vf x, vf from) {
+  return shift_down(x, from, std::make_index_sequence<W>{});
 }
 
 SARVELLO_INLINE vf gather(const float* base, vi index) {
@@ -449,6 +461,14 @@ void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cel
   const bool negate_sides = mode == kBoundaryHorizontal;
   const bool negate_ends = mode == kBoundaryVertical;
   float* const bottom = x + S * g.first_plain_row();
+  // The lanes that hold interior cells at the first and the last W-1 steps: lanes below t at
+  // step t < W, lanes from t-N on at step t > N.
+  vi first_steps[W], last_steps[W];
+  const vi lanes = lane_index();
+  for (int t = 0; t < W; ++t) {
+    first_steps[t] = lanes <= t - 1;
+    last_steps[t] = lanes >= t;
+  }
   for (int b0 = 0; b0 < g.count; b0 += kGroup) {
     const int bands = (g.count - b0) < kGroup ? (g.count - b0) : kGroup;
     vf last[Depth][kGroup] = {};  // each band's result of its previous step: its left neighbours
@@ -459,7 +479,7 @@ void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cel
       // registers.
 #pragma GCC unroll 8
       for (int q = kGroup - 1; q >= 0; --q) {
-#pragma GCC unroll 2
+#pragma GCC unroll 4
         for (int d = Depth - 1; d >= 0; --d) {
           const int t = T - q * W - 2 * d;
           if (q >= bands || t < 1 || t > steps) continue;
@@ -469,35 +489,39 @@ void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cel
           const int m = t < S ? t : t - S;
           const int after = (t + 1) < S ? t + 1 : t + 1 - S;
           if (t == 1) last[d][q] = load(base);
-
-          // Lane 0's upper neighbour (t, j0-1): relaxed, in the band above or the border row.
-          float above = 0.0f;
-          if (t <= N) {
-            if (q > 0) {
-              above = last[d][q - 1][W - 1];
-            } else if (b == 0) {
-              above = x[t];
-            } else {
-              int slot = t + W - 1;
-              if (slot >= S) slot -= S;
-              above = (base - W * S)[slot * W + (W - 1)];
-            }
-          }
-          // The last lane's lower neighbour (t-W+1, j0+W): not yet relaxed, in the band below
-          // or a row in plain storage.
-          float below = 0.0f;
-          const int column = t - W + 1;
-          if (column >= 1) below = (b + 1 < g.count) ? (base + W * S)[column * W] : bottom[column];
-
           const vf left = last[d][q];
           const vf right = load(base + after * W);
-          vf result = cell(left, right, shift_up(left, above), shift_down(right, below),
-                           load(base0 + m * W));
+          // Lane 0's upper neighbour (t, j0-1): relaxed, in the band above (the last lane of its
+          // slot t+W-1) or the border row. Unused beyond column N.
+          vf up;
+          if (t > N) {
+            up = shift_up_from_last(left, left);
+          } else if (q > 0) {
+            up = shift_up_from_last(left, last[d][q - 1]);
+          } else if (b == 0) {
+            up = shift_up(left, x[t]);
+          } else {
+            int slot = t + W - 1;
+            if (slot >= S) slot -= S;
+            up = shift_up_from_last(left, load((base - W * S) + slot * W));
+          }
+          // The last lane's lower neighbour (t-W+1, j0+W): not yet relaxed, in the band below
+          // (the first lane of its slot t-W+1) or a row in plain storage. Unused before column 1.
+          const int column = t - W + 1;
+          vf down;
+          if (column < 1) {
+            down = shift_down_from_first(right, right);
+          } else if (b + 1 < g.count) {
+            down = shift_down_from_first(right, load((base + W * S) + column * W));
+          } else {
+            down = shift_down(right, bottom[column]);
+          }
+
+          vf result = cell(left, right, up, down, load(base0 + m * W));
           if (t < W || t > N) {
             // Lanes outside the interior keep what they hold: border cells, or cells of other
             // steps.
-            const vi lanes = lane_index();
-            const vi active = (lanes >= t - N) & (lanes <= t - 1);
+            const vi active = t < W ? first_steps[t] : last_steps[t - N];
             result = active ? result : load(base + m * W);
           }
           store(base + m * W, result);
@@ -538,7 +562,7 @@ void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cel
 template <class Cell>
 void relax(const Bands& g, int mode, float* x, const float* x0, const Cell& cell) {
   if (g.count <= kGroup && g.first_plain_row() > g.N) {
-    for (int s = 0; s < kSweeps; s += 2) sweeps<2>(g, mode, x, x0, cell);
+    for (int s = 0; s < kSweeps; s += 4) sweeps<4>(g, mode, x, x0, cell);
   } else {
     for (int s = 0; s < kSweeps; ++s) sweeps<1>(g, mode, x, x0, cell);
   }
