@@ -443,6 +443,58 @@ struct Pressure {
 // iteration are independent and their latencies overlap.
 constexpr int kGroup = 4;
 
+// The iterations T0..T1 of one sweep of a full group in which every band's step t lies in W..N
+// and no slot it touches wraps round: no lane is outside the interior, so no step needs a mask,
+// and each band walks its slots with a pointer. The right neighbours a band loads are the lower
+// neighbours of the band above it.
+template <bool kFirstGroup, bool kLastGroup, class Cell>
+SARVELLO_INLINE void steady_steps(const Bands& g, float* x, const float* x0, int b0, int T0,
+                                  int T1, vf (&last)[kGroup], const Cell& cell) {
+  float* p[kGroup];
+  const float* p0[kGroup];
+  for (int q = 0; q < kGroup; ++q) {
+    p[q] = g.band(x, b0 + q) + (T0 - q * W) * W;
+    p0[q] = g.band(x0, b0 + q) + (T0 - q * W) * W;
+  }
+  // Lane 0's upper neighbour of the first band: the border row, or the last lane of slot t+W-1
+  // of the band above the group. The last lane's lower neighbour of the last band: the first
+  // lane of slot t-W+1 of the band below the group, or the row below the bands.
+  const float* above = kFirstGroup ? x + T0 : g.band(x, b0 - 1) + (T0 + W - 1) * W;
+  const int column = T0 - (kGroup - 1) * W - W + 1;
+  const float* below = kLastGroup ? x + g.stride * g.first_plain_row() + column
+                                  : g.band(x, b0 + kGroup) + column * W;
+  for (int T = T0; T <= T1; ++T) {
+    vf right[kGroup];
+#pragma GCC unroll 8
+    for (int q = kGroup - 1; q >= 0; --q) {
+      right[q] = load(p[q] + W);
+      vf up;
+      if (q > 0) {
+        up = shift_up_from_last(last[q], last[q - 1]);
+      } else if (kFirstGroup) {
+        up = shift_up(last[0], *above);
+      } else {
+        up = shift_up_from_last(last[0], load(above));
+      }
+      vf down;
+      if (q + 1 < kGroup) {
+        down = shift_down_from_first(right[q], right[q + 1]);
+      } else if (kLastGroup) {
+        down = shift_down(right[q], *below);
+      } else {
+        down = shift_down_from_first(right[q], load(below));
+      }
+      const vf result = cell(last[q], right[q], up, down, load(p0[q]));
+      store(p[q], result);
+      last[q] = result;
+      p[q] += W;
+      p0[q] += W;
+    }
+    above += kFirstGroup ? 1 : W;
+    below += kLastGroup ? 1 : W;
+  }
+}
+
 // Depth Gauss-Seidel sweeps over the interior in one pass, bands skewed, then set_bnd in mode
 // `mode`. Bands go in groups; within a group band q at iteration T takes the step
 // t = T - q*W - 2d of its sweep d (t in 1..N+W-1), in which lane k relaxes cell (t-k, j0+k) when
@@ -473,7 +525,27 @@ void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cel
     const int bands = (g.count - b0) < kGroup ? (g.count - b0) : kGroup;
     vf last[Depth][kGroup] = {};  // each band's result of its previous step: its left neighbours
     const int iterations = steps + (bands - 1) * W + 2 * (Depth - 1);
+    // The middle of a sweep of a full group goes through the steps without masks.
+    const int steady_first = kGroup * W;
+    const int steady_last = N + 2 - W;
+    const bool steady = Depth == 1 && bands == kGroup && steady_first <= steady_last;
     for (int T = 1; T <= iterations; ++T) {
+      if (steady && T == steady_first) {
+        vf (&row)[kGroup] = last[0];
+        const bool first_group = b0 == 0;
+        const bool last_group = b0 + kGroup == g.count;
+        if (first_group && last_group) {
+          steady_steps<true, true>(g, x, x0, b0, steady_first, steady_last, row, cell);
+        } else if (first_group) {
+          steady_steps<true, false>(g, x, x0, b0, steady_first, steady_last, row, cell);
+        } else if (last_group) {
+          steady_steps<false, true>(g, x, x0, b0, steady_first, steady_last, row, cell);
+        } else {
+          steady_steps<false, false>(g, x, x0, b0, steady_first, steady_last, row, cell);
+        }
+        T = steady_last;
+        continue;
+      }
       // From the lowest band up, so that a band reads the result of the band above it from the
       // previous iteration, before that one is replaced. Unrolled, so that `last` stays in
       // registers.
