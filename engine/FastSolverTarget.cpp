@@ -443,76 +443,97 @@ struct Pressure {
 // iteration are independent and their latencies overlap.
 constexpr int kGroup = 4;
 
+// The arrays that one pass relaxes side by side: the two diffusions of a velocity step share
+// their coefficients and their shape, so their steps share the bookkeeping.
+template <int K>
+struct Relaxed {
+  float* x[K];         // solved for, bands skewed
+  const float* x0[K];  // right-hand sides, bands skewed
+  int mode[K];         // set_bnd mode of each
+};
+
 // The iterations T0..T1 of one sweep of a full group in which every band's step t lies in W..N
 // and no slot it touches wraps round: no lane is outside the interior, so no step needs a mask,
 // and each band walks its slots with a pointer. The right neighbours a band loads are the lower
 // neighbours of the band above it.
-template <bool kFirstGroup, bool kLastGroup, class Cell>
-SARVELLO_INLINE void steady_steps(const Bands& g, float* x, const float* x0, int b0, int T0,
-                                  int T1, vf (&last)[kGroup], const Cell& cell) {
-  float* p[kGroup];
-  const float* p0[kGroup];
-  for (int q = 0; q < kGroup; ++q) {
-    p[q] = g.band(x, b0 + q) + (T0 - q * W) * W;
-    p0[q] = g.band(x0, b0 + q) + (T0 - q * W) * W;
-  }
-  // Lane 0's upper neighbour of the first band: the border row, or the last lane of slot t+W-1
-  // of the band above the group. The last lane's lower neighbour of the last band: the first
-  // lane of slot t-W+1 of the band below the group, or the row below the bands.
-  const float* above = kFirstGroup ? x + T0 : g.band(x, b0 - 1) + (T0 + W - 1) * W;
+template <bool kFirstGroup, bool kLastGroup, int K, class Cell>
+SARVELLO_INLINE void steady_steps(const Bands& g, const Relaxed<K>& r, int b0, int T0, int T1,
+                                  vf (&last)[K][kGroup], const Cell& cell) {
+  float* p[K][kGroup];
+  const float* p0[K][kGroup];
+  const float* above[K];
+  const float* below[K];
   const int column = T0 - (kGroup - 1) * W - W + 1;
-  const float* below = kLastGroup ? x + g.stride * g.first_plain_row() + column
-                                  : g.band(x, b0 + kGroup) + column * W;
-  for (int T = T0; T <= T1; ++T) {
-    vf right[kGroup];
-#pragma GCC unroll 8
-    for (int q = kGroup - 1; q >= 0; --q) {
-      right[q] = load(p[q] + W);
-      vf up;
-      if (q > 0) {
-        up = shift_up_from_last(last[q], last[q - 1]);
-      } else if (kFirstGroup) {
-        up = shift_up(last[0], *above);
-      } else {
-        up = shift_up_from_last(last[0], load(above));
-      }
-      vf down;
-      if (q + 1 < kGroup) {
-        down = shift_down_from_first(right[q], right[q + 1]);
-      } else if (kLastGroup) {
-        down = shift_down(right[q], *below);
-      } else {
-        down = shift_down_from_first(right[q], load(below));
-      }
-      const vf result = cell(last[q], right[q], up, down, load(p0[q]));
-      store(p[q], result);
-      last[q] = result;
-      p[q] += W;
-      p0[q] += W;
+  for (int a = 0; a < K; ++a) {
+    for (int q = 0; q < kGroup; ++q) {
+      p[a][q] = g.band(r.x[a], b0 + q) + (T0 - q * W) * W;
+      p0[a][q] = g.band(r.x0[a], b0 + q) + (T0 - q * W) * W;
     }
-    above += kFirstGroup ? 1 : W;
-    below += kLastGroup ? 1 : W;
+    // Lane 0's upper neighbour of the first band: the border row, or the last lane of slot
+    // t+W-1 of the band above the group. The last lane's lower neighbour of the last band: the
+    // first lane of slot t-W+1 of the band below the group, or the row below the bands.
+    above[a] = kFirstGroup ? r.x[a] + T0 : g.band(r.x[a], b0 - 1) + (T0 + W - 1) * W;
+    below[a] = kLastGroup ? r.x[a] + g.stride * g.first_plain_row() + column
+                          : g.band(r.x[a], b0 + kGroup) + column * W;
+  }
+  for (int T = T0; T <= T1; ++T) {
+#pragma GCC unroll 2
+    for (int a = 0; a < K; ++a) {
+      vf right[kGroup];
+#pragma GCC unroll 8
+      for (int q = kGroup - 1; q >= 0; --q) {
+        right[q] = load(p[a][q] + W);
+        vf up;
+        if (q > 0) {
+          up = shift_up_from_last(last[a][q], last[a][q - 1]);
+        } else if (kFirstGroup) {
+          up = shift_up(last[a][0], *above[a]);
+        } else {
+          up = shift_up_from_last(last[a][0], load(above[a]));
+        }
+        vf down;
+        if (q + 1 < kGroup) {
+          down = shift_down_from_first(right[q], right[q + 1]);
+        } else if (kLastGroup) {
+          down = shift_down(right[q], *below[a]);
+        } else {
+          down = shift_down_from_first(right[q], load(below[a]));
+        }
+        const vf result = cell(last[a][q], right[q], up, down, load(p0[a][q]));
+        store(p[a][q], result);
+        last[a][q] = result;
+        p[a][q] += W;
+        p0[a][q] += W;
+      }
+      above[a] += kFirstGroup ? 1 : W;
+      below[a] += kLastGroup ? 1 : W;
+    }
   }
 }
 
-// Depth Gauss-Seidel sweeps over the interior in one pass, bands skewed, then set_bnd in mode
-// `mode`. Bands go in groups; within a group band q at iteration T takes the step
-// t = T - q*W - 2d of its sweep d (t in 1..N+W-1), in which lane k relaxes cell (t-k, j0+k) when
-// that is an interior cell. A group starts once the group above it is done, and the group below
-// has not started: each cell sees relaxed cells above and to the left, and cells not yet
-// relaxed below and to the right. Sweep d+1 runs two steps behind sweep d, the earliest it may:
-// by then sweep d has relaxed the cells to its right and below, and sweep d+1 reads the border
-// that set_bnd would have filled between the two, since sweep d writes each wall cell as soon as
-// its interior neighbour is relaxed, after its one read of the old value. Two sweeps in one pass
-// need every band in one group, since a later group would find the earlier one two sweeps on.
-template <int Depth, class Cell>
-void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cell) {
+// Depth Gauss-Seidel sweeps over the interior of each of the K arrays in one pass, bands
+// skewed, then set_bnd in each array's mode. Bands go in groups; within a group band q at
+// iteration T takes the step t = T - q*W - 2d of its sweep d (t in 1..N+W-1), in which lane k
+// relaxes cell (t-k, j0+k) when that is an interior cell. A group starts once the group above
+// it is done, and the group below has not started: each cell sees relaxed cells above and to
+// the left, and cells not yet relaxed below and to the right. Sweep d+1 runs two steps behind
+// sweep d, the earliest it may: by then sweep d has relaxed the cells to its right and below,
+// and sweep d+1 reads the border that set_bnd would have filled between the two, since sweep d
+// writes each wall cell as soon as its interior neighbour is relaxed, after its one read of the
+// old value. Two sweeps in one pass need every band in one group, since a later group would
+// find the earlier one two sweeps on.
+template <int Depth, int K, class Cell>
+void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
   const int N = g.N;
   const int S = g.stride;
   const int steps = N + W - 1;
-  const bool negate_sides = mode == kBoundaryHorizontal;
-  const bool negate_ends = mode == kBoundaryVertical;
-  float* const bottom = x + S * g.first_plain_row();
+  float* bottom[K];
+  bool negate_sides[K], negate_ends[K];
+  for (int a = 0; a < K; ++a) {
+    bottom[a] = r.x[a] + S * g.first_plain_row();
+    negate_sides[a] = r.mode[a] == kBoundaryHorizontal;
+    negate_ends[a] = r.mode[a] == kBoundaryVertical;
+  }
   // The lanes that hold interior cells at the first and the last W-1 steps: lanes below t at
   // step t < W, lanes from t-N on at step t > N.
   vi first_steps[W], last_steps[W];
@@ -523,7 +544,8 @@ void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cel
   }
   for (int b0 = 0; b0 < g.count; b0 += kGroup) {
     const int bands = (g.count - b0) < kGroup ? (g.count - b0) : kGroup;
-    vf last[Depth][kGroup] = {};  // each band's result of its previous step: its left neighbours
+    // Each band's result of its previous step: its left neighbours.
+    vf last[K][Depth][kGroup] = {};
     const int iterations = steps + (bands - 1) * W + 2 * (Depth - 1);
     // The middle of a sweep of a full group goes through the steps without masks.
     const int steady_first = kGroup * W;
@@ -531,18 +553,22 @@ void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cel
     const bool steady = Depth == 1 && bands == kGroup && steady_first <= steady_last;
     for (int T = 1; T <= iterations; ++T) {
       if (steady && T == steady_first) {
-        vf (&row)[kGroup] = last[0];
+        vf row[K][kGroup];
+        for (int a = 0; a < K; ++a)
+          for (int q = 0; q < kGroup; ++q) row[a][q] = last[a][0][q];
         const bool first_group = b0 == 0;
         const bool last_group = b0 + kGroup == g.count;
         if (first_group && last_group) {
-          steady_steps<true, true>(g, x, x0, b0, steady_first, steady_last, row, cell);
+          steady_steps<true, true>(g, r, b0, steady_first, steady_last, row, cell);
         } else if (first_group) {
-          steady_steps<true, false>(g, x, x0, b0, steady_first, steady_last, row, cell);
+          steady_steps<true, false>(g, r, b0, steady_first, steady_last, row, cell);
         } else if (last_group) {
-          steady_steps<false, true>(g, x, x0, b0, steady_first, steady_last, row, cell);
+          steady_steps<false, true>(g, r, b0, steady_first, steady_last, row, cell);
         } else {
-          steady_steps<false, false>(g, x, x0, b0, steady_first, steady_last, row, cell);
+          steady_steps<false, false>(g, r, b0, steady_first, steady_last, row, cell);
         }
+        for (int a = 0; a < K; ++a)
+          for (int q = 0; q < kGroup; ++q) last[a][0][q] = row[a][q];
         T = steady_last;
         continue;
       }
@@ -556,87 +582,101 @@ void sweeps(const Bands& g, int mode, float* x, const float* x0, const Cell& cel
           const int t = T - q * W - 2 * d;
           if (q >= bands || t < 1 || t > steps) continue;
           const int b = b0 + q;
-          float* base = g.band(x, b);
-          const float* base0 = g.band(x0, b);
           const int m = t < S ? t : t - S;
           const int after = (t + 1) < S ? t + 1 : t + 1 - S;
-          if (t == 1) last[d][q] = load(base);
-          const vf left = last[d][q];
-          const vf right = load(base + after * W);
-          // Lane 0's upper neighbour (t, j0-1): relaxed, in the band above (the last lane of its
-          // slot t+W-1) or the border row. Unused beyond column N.
-          vf up;
-          if (t > N) {
-            up = shift_up_from_last(left, left);
-          } else if (q > 0) {
-            up = shift_up_from_last(left, last[d][q - 1]);
-          } else if (b == 0) {
-            up = shift_up(left, x[t]);
-          } else {
-            int slot = t + W - 1;
-            if (slot >= S) slot -= S;
-            up = shift_up_from_last(left, load((base - W * S) + slot * W));
-          }
-          // The last lane's lower neighbour (t-W+1, j0+W): not yet relaxed, in the band below
-          // (the first lane of its slot t-W+1) or a row in plain storage. Unused before column 1.
+          int slot_above = t + W - 1;
+          if (slot_above >= S) slot_above -= S;
           const int column = t - W + 1;
-          vf down;
-          if (column < 1) {
-            down = shift_down_from_first(right, right);
-          } else if (b + 1 < g.count) {
-            down = shift_down_from_first(right, load((base + W * S) + column * W));
-          } else {
-            down = shift_down(right, bottom[column]);
-          }
+          const bool edge = t < W || t > N;
+          const vi active = t < W ? first_steps[t] : last_steps[edge ? t - N : 0];
+#pragma GCC unroll 2
+          for (int a = 0; a < K; ++a) {
+            float* x = r.x[a];
+            float* base = g.band(x, b);
+            const float* base0 = g.band(r.x0[a], b);
+            if (t == 1) last[a][d][q] = load(base);
+            const vf left = last[a][d][q];
+            const vf right = load(base + after * W);
+            // Lane 0's upper neighbour (t, j0-1): relaxed, in the band above (the last lane of
+            // its slot t+W-1) or the border row. Unused beyond column N.
+            vf up;
+            if (t > N) {
+              up = shift_up_from_last(left, left);
+            } else if (q > 0) {
+              up = shift_up_from_last(left, last[a][d][q - 1]);
+            } else if (b == 0) {
+              up = shift_up(left, x[t]);
+            } else {
+              up = shift_up_from_last(left, load((base - W * S) + slot_above * W));
+            }
+            // The last lane's lower neighbour (t-W+1, j0+W): not yet relaxed, in the band below
+            // (the first lane of its slot t-W+1) or a row in plain storage. Unused before
+            // column 1.
+            vf down;
+            if (column < 1) {
+              down = shift_down_from_first(right, right);
+            } else if (b + 1 < g.count) {
+              down = shift_down_from_first(right, load((base + W * S) + column * W));
+            } else {
+              down = shift_down(right, bottom[a][column]);
+            }
 
-          vf result = cell(left, right, up, down, load(base0 + m * W));
-          if (t < W || t > N) {
+            vf result = cell(left, right, up, down, load(base0 + m * W));
             // Lanes outside the interior keep what they hold: border cells, or cells of other
             // steps.
-            const vi active = t < W ? first_steps[t] : last_steps[t - N];
-            result = active ? result : load(base + m * W);
-          }
-          store(base + m * W, result);
-          last[d][q] = result;
+            if (edge) result = active ? result : load(base + m * W);
+            store(base + m * W, result);
+            last[a][d][q] = result;
 
-          if (d + 1 < Depth) {
-            // The walls next to the cells just relaxed, for the next sweep of this pass.
-            if (t <= W) {  // lane t-1 relaxed column 1; column 0 sits at slot t-1
-              const float y = base[m * W + (t - 1)];
-              base[(t - 1) * W + (t - 1)] = negate_sides ? -y : y;
-            }
-            if (t >= N) {  // lane t-N relaxed column N; column N+1 sits at slot (t+1) mod S
-              const float y = base[m * W + (t - N)];
-              base[after * W + (t - N)] = negate_sides ? -y : y;
-            }
-            if (b == 0 && t <= N) x[t] = negate_ends ? -result[0] : result[0];
-            if (b + 1 == g.count && column >= 1) {
-              bottom[column] = negate_ends ? -result[W - 1] : result[W - 1];
+            if (d + 1 < Depth) {
+              // The walls next to the cells just relaxed, for the next sweep of this pass.
+              if (t <= W) {  // lane t-1 relaxed column 1; column 0 sits at slot t-1
+                const float y = base[m * W + (t - 1)];
+                base[(t - 1) * W + (t - 1)] = negate_sides[a] ? -y : y;
+              }
+              if (t >= N) {  // lane t-N relaxed column N; column N+1 sits at slot (t+1) mod S
+                const float y = base[m * W + (t - N)];
+                base[after * W + (t - N)] = negate_sides[a] ? -y : y;
+              }
+              if (b == 0 && t <= N) x[t] = negate_ends[a] ? -result[0] : result[0];
+              if (b + 1 == g.count && column >= 1) {
+                bottom[a][column] = negate_ends[a] ? -result[W - 1] : result[W - 1];
+              }
             }
           }
         }
       }
     }
   }
-  // The rows below the last band, column by column, each cell seeing its relaxed neighbours.
-  for (int i = 1; i <= N; ++i) {
-    for (int j = g.first_plain_row(); j <= N; ++j) {
-      float& here = x[i + S * j];
-      here = cell(x[i - 1 + S * j], x[i + 1 + S * j], g.at(x, i, j - 1), x[i + S * (j + 1)],
-                  x0[i + S * j]);
+  for (int a = 0; a < K; ++a) {
+    // The rows below the last band, column by column, each cell seeing its relaxed neighbours.
+    float* x = r.x[a];
+    const float* x0 = r.x0[a];
+    for (int i = 1; i <= N; ++i) {
+      for (int j = g.first_plain_row(); j <= N; ++j) {
+        float& here = x[i + S * j];
+        here = cell(x[i - 1 + S * j], x[i + 1 + S * j], g.at(x, i, j - 1), x[i + S * (j + 1)],
+                    x0[i + S * j]);
+      }
     }
+    set_bnd_banded(g, r.mode[a], x);
   }
-  set_bnd_banded(g, mode, x);
 }
 
-// The sweeps of one relaxation: two per pass when all bands fit one group and fill the rows,
-// which is where a single sweep's wavefront is too short to keep the processor busy.
-template <class Cell>
-void relax(const Bands& g, int mode, float* x, const float* x0, const Cell& cell) {
+// The sweeps of one relaxation of each array. When all bands fit one group and fill the rows, a
+// single sweep's wavefront is too short to keep the processor busy: each array then goes
+// through several sweeps per pass. Otherwise the arrays go side by side, a sweep per pass.
+template <int K, class Cell>
+void relax(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
+  constexpr int kDepth = 4;
+  static_assert(kSweeps % kDepth == 0, "whole passes");
   if (g.count <= kGroup && g.first_plain_row() > g.N) {
-    for (int s = 0; s < kSweeps; s += 4) sweeps<4>(g, mode, x, x0, cell);
+    for (int a = 0; a < K; ++a) {
+      const Relaxed<1> one{{r.x[a]}, {r.x0[a]}, {r.mode[a]}};
+      for (int s = 0; s < kSweeps; s += kDepth) sweeps<kDepth>(g, one, cell);
+    }
   } else {
-    for (int s = 0; s < kSweeps; ++s) sweeps<1>(g, mode, x, x0, cell);
+    for (int s = 0; s < kSweeps; ++s) sweeps<1>(g, r, cell);
   }
 }
 
@@ -664,7 +704,7 @@ void project(const Bands& g, float* u, float* v, float* p, float* div, float* sc
   set_bnd(N, kBoundaryScalar, div);
 
   to_bands(g, div, scratch);
-  relax(g, kBoundaryScalar, p, div, Pressure{});
+  relax(g, Relaxed<1>{{p}, {div}, {kBoundaryScalar}}, Pressure{});
   from_bands(g, p, scratch);
   if (keep_divergence) from_bands(g, div, scratch);
 
@@ -704,11 +744,11 @@ void fast_vel_step(int N, float* u, float* v, float* u_prev, float* v_prev, floa
   // The right-hand sides u and v stay skewed: the projection overwrites every element of both.
   to_bands(g, u_prev, scratch);
   to_bands(g, u, scratch);
-  relax(g, kBoundaryHorizontal, u_prev, u, diffusion);
-  from_bands(g, u_prev, scratch);
   to_bands(g, v_prev, scratch);
   to_bands(g, v, scratch);
-  relax(g, kBoundaryVertical, v_prev, v, diffusion);
+  relax(g, Relaxed<2>{{u_prev, v_prev}, {u, v}, {kBoundaryHorizontal, kBoundaryVertical}},
+        diffusion);
+  from_bands(g, u_prev, scratch);
   from_bands(g, v_prev, scratch);
 
   project(g, u_prev, v_prev, u, v, scratch, false);
