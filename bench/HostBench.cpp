@@ -25,10 +25,10 @@ Session parsed(const std::string& text) {
   return *result.session;
 }
 
-// A zigzag of 145 strokes across the 400-unit square: about 29,400 points at the sampling
+// A zigzag of 151 strokes across the 400-unit square: about 29,700 points at the sampling
 // distance of 2, just under the vertex limit, all inside the square.
 std::string limit_drawing() {
-  constexpr int kRows = 145;
+  constexpr int kRows = 151;
   std::string d = "M 0 1";
   for (int row = 0; row < kRows; ++row) {
     const std::string x = row % 2 == 0 ? " 400 " : " 0 ";
