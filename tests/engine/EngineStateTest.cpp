@@ -96,7 +96,12 @@ class BrushTest : public EngineTest {
   void expectStep(Copy expected) {
     vel_step(64, expected.u.data(), expected.v.data(), expected.up.data(), expected.vp.data(),
              engine->viscosity, engine->dt);
+    // The step runs in the grid and the scratch rows it holds: it asks the host for nothing.
+    const int blocks = host.faults().calls("SPBlocks.AllocateBlock");
+    const int basic = host.faults().calls("SPBasic.AllocateBlock");
     EXPECT_EQ(engine->display(nullptr, Rect{}), 0);
+    EXPECT_EQ(host.faults().calls("SPBlocks.AllocateBlock"), blocks);
+    EXPECT_EQ(host.faults().calls("SPBasic.AllocateBlock"), basic);
     EXPECT_EQ(0, std::memcmp(expected.u.data(), engine->u, expected.u.size() * 4));
     EXPECT_EQ(0, std::memcmp(expected.v.data(), engine->v, expected.v.size() * 4));
     EXPECT_EQ(0, std::memcmp(expected.up.data(), engine->u_prev, expected.up.size() * 4));
