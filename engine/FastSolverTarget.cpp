@@ -522,7 +522,7 @@ SARVELLO_INLINE void steady_steps(const Bands& g, const Relaxed<K>& r, int b0, i
 // writes each wall cell as soon as its interior neighbour is relaxed, after its one read of the
 // old value. Two sweeps in one pass need every band in one group, since a later group would
 // find the earlier one two sweeps on.
-template <int Depth, int K, class Cell>
+template <int Depth, int K, class Cell, bool kOneFullGroup = false>
 void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
   const int N = g.N;
   const int S = g.stride;
@@ -542,8 +542,11 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
     first_steps[t] = lanes <= t - 1;
     last_steps[t] = lanes >= t;
   }
-  for (int b0 = 0; b0 < g.count; b0 += kGroup) {
-    const int bands = (g.count - b0) < kGroup ? (g.count - b0) : kGroup;
+  // With kOneFullGroup the grid is one full group of bands: the band above the first is the
+  // border row and the one below the last the bottom row, known when the code is made.
+  const int count = kOneFullGroup ? kGroup : g.count;
+  for (int b0 = 0; b0 < count; b0 += kGroup) {
+    const int bands = (count - b0) < kGroup ? (count - b0) : kGroup;
     // Each band's result of its previous step: its left neighbours.
     vf last[K][Depth][kGroup] = {};
     const int iterations = steps + (bands - 1) * W + 2 * (Depth - 1);
@@ -581,7 +584,7 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
         for (int d = Depth - 1; d >= 0; --d) {
           const int t = T - q * W - 2 * d;
           if (q >= bands || t < 1 || t > steps) continue;
-          const int b = b0 + q;
+          const int b = kOneFullGroup ? q : b0 + q;
           const int m = t < S ? t : t - S;
           const int after = (t + 1) < S ? t + 1 : t + 1 - S;
           int slot_above = t + W - 1;
@@ -615,7 +618,7 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
             vf down;
             if (column < 1) {
               down = shift_down_from_first(right, right);
-            } else if (b + 1 < g.count) {
+            } else if (b + 1 < count) {
               down = shift_down_from_first(right, load((base + W * S) + column * W));
             } else {
               down = shift_down(right, bottom[a][column]);
@@ -639,7 +642,7 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
                 base[after * W + (t - N)] = negate_sides[a] ? -y : y;
               }
               if (b == 0 && t <= N) x[t] = negate_ends[a] ? -result[0] : result[0];
-              if (b + 1 == g.count && column >= 1) {
+              if (b + 1 == count && column >= 1) {
                 bottom[a][column] = negate_ends[a] ? -result[W - 1] : result[W - 1];
               }
             }
@@ -673,7 +676,13 @@ void relax(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
   if (g.count <= kGroup && g.first_plain_row() > g.N) {
     for (int a = 0; a < K; ++a) {
       const Relaxed<1> one{{r.x[a]}, {r.x0[a]}, {r.mode[a]}};
-      for (int s = 0; s < kSweeps; s += kDepth) sweeps<kDepth>(g, one, cell);
+      for (int s = 0; s < kSweeps; s += kDepth) {
+        if (g.count == kGroup) {
+          sweeps<kDepth, 1, Cell, true>(g, one, cell);
+        } else {
+          sweeps<kDepth>(g, one, cell);
+        }
+      }
     }
   } else {
     for (int s = 0; s < kSweeps; ++s) sweeps<1>(g, r, cell);
