@@ -223,6 +223,7 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   importOptions.fit = fit && session.fit;
   importOptions.overlaySide = squareSize_;
   svg::ImportResult imported = svg::importSvg(svgText, name, host_->document(), host_->view(), importOptions);
+  for (const std::string& warning : imported.warnings) note("warning: " + warning);
   if (!imported) {
     *error = imported.error;
     return false;
@@ -232,8 +233,16 @@ bool Runner::load(const std::string& svgText, const std::string& name,
     if (event.type != session::Event::Type::Select) continue;
     for (const std::string& id : event.ids) {
       if (imported.drawing->pathsWithId(id).empty()) {
-        *error = sessionName + ": " + eventName(event) + ": " + name +
-                 " has no shape or group with id \"" + id + "\"";
+        const std::string element = imported.drawing->elementWithId(id);
+        std::string why = " has no shape or group with id \"" + id + "\"";
+        if (element == "text" || element == "tspan" || element == "textPath") {
+          why = ": \"" + id + "\" is a <" + element + "> element, and text is not stirred";
+        } else if (imported.drawing->leftOut(id)) {
+          why = ": the element with id \"" + id + "\" was left out (see the warning above)";
+        } else if (!element.empty()) {
+          why = ": \"" + id + "\" is a <" + element + "> element without shapes to stir";
+        }
+        *error = sessionName + ": " + eventName(event) + ": " + name + why;
         host_->document().clear();
         return false;
       }
@@ -242,6 +251,7 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   drawing_ = std::move(imported.drawing);
   drawingName_ = name;
   stats_ = RunStats{};
+  stats_.leftOut = imported.warnings.size();
   reportedFailures_.clear();
   stats_.paths = drawing_->paths().size();
   stats_.verticesBefore = vertices();

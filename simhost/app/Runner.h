@@ -74,6 +74,7 @@ struct RunStats {
   int64_t failedMessages = 0;  // messages the plug-in answered with an error
   int64_t panelActions = 0;    // panel actions of the session that were done
   int64_t actionsNotDone = 0;  // and those that could not be (hidden panel, no such panel)
+  std::size_t leftOut = 0;     // shapes of the drawing left out of the document (see the warnings)
   double seconds = 0;      // real time of play()
 };
 

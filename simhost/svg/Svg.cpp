@@ -59,6 +59,7 @@ struct Drawing::Impl {
   double canvas[4] = {0, 0, 0, 0};
   std::vector<Shape> shapes;
   std::vector<AIArtHandle> art;
+  std::vector<pugi::xml_node> leftOut;  // elements the import left out
 };
 
 struct DrawingAccess {
@@ -94,6 +95,24 @@ std::vector<AIArtHandle> Drawing::paths() const {
   std::vector<AIArtHandle> out;
   for (const Shape& shape : impl_->shapes) out.insert(out.end(), shape.paths.begin(), shape.paths.end());
   return out;
+}
+
+std::string Drawing::elementWithId(const std::string& id) const {
+  const pugi::xml_node node = impl_->xml.find_node([&](pugi::xml_node n) {
+    return n.type() == pugi::node_element && id == n.attribute("id").value();
+  });
+  if (!node) return {};
+  const std::string_view name = node.name();
+  const std::size_t colon = name.find(':');
+  return std::string(colon == std::string_view::npos ? name : name.substr(colon + 1));
+}
+
+bool Drawing::leftOut(const std::string& id) const {
+  for (pugi::xml_node n : impl_->leftOut) {
+    for (; n && n.type() == pugi::node_element; n = n.parent())
+      if (id == n.attribute("id").value()) return true;
+  }
+  return false;
 }
 
 std::vector<AIArtHandle> Drawing::pathsWithId(const std::string& id) const {
@@ -192,6 +211,30 @@ class Importer {
     *error = where(node) + " attribute " + attribute + ": " + what;
     return false;
   }
+
+ public:
+  // The element is not imported: it stays in the file as it was, and a warning names it. `why`
+  // begins with where(node), as the messages of fail() do.
+  void leaveOut(pugi::xml_node node, const std::string& why) {
+    std::string reason = why;
+    const std::string place = where(node);
+    if (reason.compare(0, place.size(), place) == 0) reason.erase(0, place.size());
+    while (!reason.empty() && (reason.front() == ':' || reason.front() == ' ')) reason.erase(0, 1);
+    warnings.push_back(describe(node) + ": left out, written back as it was: " + reason);
+    d_.leftOut.push_back(node);
+  }
+  // "file:line:column: <path id="p1">".
+  std::string describe(pugi::xml_node node) const {
+    std::string text = where(node);
+    if (pugi::xml_attribute id = node.attribute("id")) {
+      text.pop_back();
+      text += std::string(" id=\"") + id.value() + "\">";
+    }
+    return text;
+  }
+  std::vector<std::string> warnings;
+
+ private:
 
   void rootCanvas(pugi::xml_node root) {
     std::vector<double> box;
@@ -304,7 +347,12 @@ class Importer {
       Affine transform;
       if (pugi::xml_attribute t = node.attribute("transform")) {
         std::string what;
-        if (!parseTransform(t.value(), &transform, &what)) return fail(error, node, "transform", what);
+        if (!parseTransform(t.value(), &transform, &what)) {
+          std::string why;
+          fail(&why, node, "transform", what);
+          leaveOut(node, why);
+          continue;
+        }
       }
       Affine local2user = ctm * transform;
       std::set<std::string> innerIds = ids;
@@ -313,11 +361,13 @@ class Importer {
       if (local == "svg") {
         // A nested viewport: its position, and its viewBox scaled into its size (centred).
         double x = 0, y = 0, w = 0, h = 0;
-        if (!length(node, "x", canvasWidth(), 0, &x, error) ||
-            !length(node, "y", canvasHeight(), 0, &y, error) ||
-            !length(node, "width", canvasWidth(), canvasWidth(), &w, error) ||
-            !length(node, "height", canvasHeight(), canvasHeight(), &h, error)) {
-          return false;
+        std::string why;
+        if (!length(node, "x", canvasWidth(), 0, &x, &why) ||
+            !length(node, "y", canvasHeight(), 0, &y, &why) ||
+            !length(node, "width", canvasWidth(), canvasWidth(), &w, &why) ||
+            !length(node, "height", canvasHeight(), canvasHeight(), &h, &why)) {
+          leaveOut(node, why);
+          continue;
         }
         local2user = local2user * Affine::translate(x, y);
         std::vector<double> box;
@@ -336,7 +386,11 @@ class Importer {
         continue;
       }
       Pending p;
-      if (!shapeGeometry(node, local, &p.geometry, error)) return false;
+      std::string why;
+      if (!shapeGeometry(node, local, &p.geometry, &why)) {
+        leaveOut(node, why);
+        continue;
+      }
       if (p.geometry.empty() || !local2user.invertible()) continue;  // draws nothing
       p.shape.node = node;
       p.shape.nameOffset = static_cast<std::size_t>(node.offset_debug());
@@ -484,21 +538,30 @@ class Importer {
   const ImportOptions& options_;
 };
 
-// Artwork coordinates are 32-bit floats; larger values would turn into infinities.
-AIRealPoint toArtwork(Vec v, const Affine& m) {
+// The host's pasteboard: the artwork area art may occupy, a square of this many overlay squares
+// across centred on the view, as drawing applications bound theirs. Art beyond it (a transform that
+// throws it far away, coordinates that are not finite) would make paths the tool cannot convert.
+constexpr double kPasteboardSquares = 256;
+
+struct Pasteboard {
+  double cx = 0, cy = 0, half = 0;
+};
+
+AIRealPoint toArtwork(Vec v, const Affine& m, const Pasteboard& board) {
   m.apply(v.x, v.y);
-  constexpr double kLimit = 1e30;
-  if (!(std::fabs(v.x) <= kLimit) || !(std::fabs(v.y) <= kLimit)) {
-    throw std::range_error("coordinates beyond the range of artwork coordinates");
+  if (!(std::fabs(v.x - board.cx) <= board.half) || !(std::fabs(v.y - board.cy) <= board.half)) {
+    throw std::range_error(std::isfinite(v.x) && std::isfinite(v.y)
+                               ? "its coordinates reach beyond the host's pasteboard"
+                               : "its coordinates are not finite");
   }
   return {static_cast<AIReal>(v.x), static_cast<AIReal>(v.y)};
 }
 
-AIPathSegment toSegment(const Anchor& a, const Affine& m) {
+AIPathSegment toSegment(const Anchor& a, const Affine& m, const Pasteboard& board) {
   AIPathSegment s{};
-  s.p = toArtwork(a.p, m);
-  s.in = toArtwork(a.in, m);
-  s.out = toArtwork(a.out, m);
+  s.p = toArtwork(a.p, m, board);
+  s.in = toArtwork(a.in, m, board);
+  s.out = toArtwork(a.out, m, board);
   s.corner = a.corner ? 1 : 0;
   return s;
 }
@@ -569,11 +632,18 @@ ImportResult importSvg(const std::string& text, const std::string& name, Documen
   }
   impl->artworkToUser = impl->userToArtwork.inverse();
 
-  // Make the art. Nothing was added so far, so an error below leaves the document as it was.
-  std::vector<AIArtHandle> added;
-  try {
-    for (auto& p : importer.pending) {
-      Shape& shape = p.shape;
+  Pasteboard board;
+  board.cx = view.center.h;
+  board.cy = view.center.v;
+  board.half = kPasteboardSquares * std::max(1.0, options.overlaySide) / 2;
+
+  // Make the art, one shape at a time. A shape that cannot be made (beyond the pasteboard, more
+  // segments than a path holds) is taken out of the document again and left out with a warning.
+  std::vector<std::string> warnings = std::move(importer.warnings);
+  for (auto& p : importer.pending) {
+    Shape& shape = p.shape;
+    std::vector<AIArtHandle> added;
+    try {
       shape.localToArtwork = impl->userToArtwork * shape.localToArtwork;
       const int sourceIndex = static_cast<int>(impl->shapes.size());
       std::vector<Art> arts;
@@ -584,7 +654,8 @@ ImportResult importSvg(const std::string& text, const std::string& name, Documen
         art.selected = options.select;
         art.sourceIndex = sourceIndex;
         art.subpathIndex = static_cast<int>(k);
-        for (const Anchor& a : p.geometry[k].anchors) art.segments.push_back(toSegment(a, shape.localToArtwork));
+        for (const Anchor& a : p.geometry[k].anchors)
+          art.segments.push_back(toSegment(a, shape.localToArtwork, board));
         arts.push_back(std::move(art));
       }
       if (arts.size() == 1) {
@@ -606,14 +677,24 @@ ImportResult importSvg(const std::string& text, const std::string& name, Documen
         }
       }
       shape.imported = std::move(arts);
-      impl->art.push_back(shape.art);
-      impl->shapes.push_back(std::move(shape));
+    } catch (const std::exception& e) {
+      for (AIArtHandle h : added) document.remove(h);
+      std::string place = name + ":" + lineColumn(text, tagOffset(shape.node)) + ": <" +
+                          shape.qualifiedName;
+      if (pugi::xml_attribute id = shape.node.attribute("id"))
+        place += std::string(" id=\"") + id.value() + "\"";
+      warnings.push_back(place + ">: left out, written back as it was: " + e.what());
+      impl->leftOut.push_back(shape.node);
+      continue;
     }
-  } catch (const std::exception& e) {
-    for (AIArtHandle h : added) document.remove(h);
-    const Shape& shape = importer.pending[impl->shapes.size()].shape;
-    result.error = name + ":" + lineColumn(text, tagOffset(shape.node)) + ": <" +
-                   shape.qualifiedName + ">: " + e.what();
+    impl->art.push_back(shape.art);
+    impl->shapes.push_back(std::move(shape));
+  }
+  result.warnings = warnings;
+  // A drawing none of whose shapes could be used is refused as a whole.
+  if (impl->shapes.empty() && !warnings.empty()) {
+    result.error = name + ": none of its shapes can be stirred (" + std::to_string(warnings.size()) +
+                   (warnings.size() == 1 ? " shape left out)" : " shapes left out)");
     return result;
   }
   result.drawing = DrawingAccess::make(std::move(impl));
@@ -764,7 +845,9 @@ void rewriteShape(const std::string& s, const Shape& shape, const std::string& d
   const auto& geometry = geometryAttributes(shape.localName);
   bool placed = false;
   for (const Attribute& a : tag.attributes) {
-    if (std::find(geometry.begin(), geometry.end(), a.name) == geometry.end()) continue;
+    // A stray "d" of the old shape goes too: a path has only the one written here.
+    if (a.name != "d" && std::find(geometry.begin(), geometry.end(), a.name) == geometry.end())
+      continue;
     const std::size_t end = a.valueEnd + 1;  // past the closing quote
     if (!placed) {
       // "d" takes the place of the first geometry attribute, with its leading whitespace.
@@ -783,16 +866,20 @@ void rewriteShape(const std::string& s, const Shape& shape, const std::string& d
   }
 }
 
+// Applies edits of the source text. Edits may touch or share an offset: at one offset an
+// insertion goes before a replacement, and the ranges of edits that overlap are removed once.
 std::string applySplices(const std::string& s, std::vector<Splice> splices) {
-  std::sort(splices.begin(), splices.end(),
-            [](const Splice& a, const Splice& b) { return a.begin < b.begin; });
+  std::stable_sort(splices.begin(), splices.end(), [](const Splice& a, const Splice& b) {
+    if (a.begin != b.begin) return a.begin < b.begin;
+    return a.begin == a.end && b.begin != b.end;
+  });
   std::string out;
   out.reserve(s.size() + 256);
   std::size_t at = 0;
   for (const Splice& sp : splices) {
-    out.append(s, at, sp.begin - at);
+    if (sp.begin > at) out.append(s, at, sp.begin - at);
     out += sp.text;
-    at = sp.end;
+    at = std::max(at, sp.end);
   }
   out.append(s, at, std::string::npos);
   return out;

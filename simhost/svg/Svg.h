@@ -79,6 +79,10 @@ class Drawing {
   std::vector<AIArtHandle> pathsWithId(const std::string& id) const;
   // Number of source elements that became art.
   std::size_t shapeCount() const;
+  // The local name of the SVG element with this id ("text"), or empty when there is none.
+  std::string elementWithId(const std::string& id) const;
+  // Whether the element with this id, or one inside it, was left out of the document.
+  bool leftOut(const std::string& id) const;
 
   struct Impl;
 
@@ -91,6 +95,10 @@ class Drawing {
 struct ImportResult {
   std::unique_ptr<Drawing> drawing;  // none on error
   std::string error;                 // "file:line:column: what" and the like
+  // Shapes left out of the document (malformed, beyond the pasteboard, too many segments), one
+  // line each naming the element ("file:line:column: <path id="p1">: ..."). They are written back
+  // as they were. Also filled when the import fails because no shape at all could be used.
+  std::vector<std::string> warnings;
   explicit operator bool() const { return drawing != nullptr; }
 };
 
