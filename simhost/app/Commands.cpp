@@ -521,7 +521,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
   if (png) outputs.emplace_back(*png, "the picture of the stirred drawing");
   for (const session::Event& e : parsed.session->events) {
     if (canWrite && e.type == session::Event::Type::Picture && !e.file.empty()) {
-      const std::string event = sessionName + ": event " + std::to_string(e.index) + " (picture): ";
+      const std::string event = sessionName + ": event " + std::to_string(e.index + 1) + " (picture): ";
       if (sameFile(e.file, input)) {
         error = event + e.file + " is the input drawing";
         canWrite = false;
@@ -534,7 +534,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
           canWrite = false;
         }
       }
-      outputs.emplace_back(e.file, "the picture of event " + std::to_string(e.index));
+      outputs.emplace_back(e.file, "the picture of event " + std::to_string(e.index + 1));
     }
   }
   if (canWrite && frames) {

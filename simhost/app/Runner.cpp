@@ -26,7 +26,7 @@ constexpr const char* kToolName = "Sarvello Tool";
 constexpr int kIdleChunk = 60;
 
 std::string eventName(const session::Event& event) {
-  return "event " + std::to_string(event.index) + " (" + session::typeName(event.type) + ")";
+  return "event " + std::to_string(event.index + 1) + " (" + session::typeName(event.type) + ")";
 }
 
 // A panel that exists (and is not being destroyed) with that title.

@@ -173,7 +173,7 @@ TEST(Session, WhatTheSessionCannotDoIsRefusedBeforeAnythingRuns) {
   const char* unknownId = R"({ "events": [ { "type": "pick-tool" }, { "type": "select", "ids": ["ring", "nope"] } ] })";
   const SessionRun run = runSession(kDrawing, unknownId);
   EXPECT_FALSE(run.ok);
-  EXPECT_EQ(run.error, "test session: event 1 (select): test.svg has no shape or group with id \"nope\"");
+  EXPECT_EQ(run.error, "test session: event 2 (select): test.svg has no shape or group with id \"nope\"");
   EXPECT_TRUE(run.before.empty()) << "the drawing must not be loaded";
 
   const SessionRun badSvg = runSession("<svg><path d='M 0 0 L'/></svg", kPickAndLeave);
@@ -190,7 +190,7 @@ TEST(Session, StrokesBeforeTheToolIsPickedDoNothingAndSaySo) {
     EXPECT_EQ(run.after[k].segments.size(), run.before[k].segments.size());
   }
   ASSERT_EQ(run.diagnostics.size(), 1u);
-  EXPECT_EQ(run.diagnostics[0], "event 0 (stroke): the tool is not picked, the stroke does nothing");
+  EXPECT_EQ(run.diagnostics[0], "event 1 (stroke): the tool is not picked, the stroke does nothing");
 }
 
 TEST(Session, AFailingHostCallIsReportedAndLeavesNothingBehind) {
