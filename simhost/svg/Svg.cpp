@@ -19,6 +19,7 @@
 #include <pugixml.hpp>
 #include <set>
 #include <stdexcept>
+#include <zlib.h>
 
 #include "HostImpl.h"
 #include "svg/Files.h"
@@ -261,7 +262,7 @@ class Importer {
 
   // A length or coordinate: a number with an optional unit; `percentBase` is what 100% means.
   static bool parseLengthValue(std::string_view text, double percentBase, double* out,
-                               std::string* error) {
+                               std::string* error, double em = kDefaultFontSize) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
     std::size_t unitStart = text.size();
@@ -289,8 +290,8 @@ class Importer {
     else if (unit == "in") scale = 96;
     else if (unit == "cm") scale = 96 / 2.54;
     else if (unit == "mm") scale = 96 / 25.4;
-    else if (unit == "em") scale = 16;
-    else if (unit == "ex") scale = 8;
+    else if (unit == "em") scale = em;
+    else if (unit == "ex") scale = em / 2;
     else if (unit == "%") scale = percentBase / 100.0;
     else {
       *error = "unknown unit \"" + std::string(unit) + "\"";
@@ -298,6 +299,36 @@ class Importer {
     }
     *out = values[0] * scale;
     return true;
+  }
+
+  // The renderer's size of the initial font ("medium"), in user units: an em unless an element
+  // says otherwise; an ex is half an em, as the renderer takes it.
+  static constexpr double kDefaultFontSize = 12;
+
+  // The font size at `node`, which em and ex units refer to: its font-size (attribute or style),
+  // else its parent's. A size the host cannot tell (a keyword such as "larger") counts as the
+  // parent's.
+  double fontSize(pugi::xml_node node) const {
+    if (!node || node.type() != pugi::node_element) return kDefaultFontSize;
+    const double inherited = fontSize(node.parent());
+    std::string value = node.attribute("font-size").value();
+    const std::string style = node.attribute("style").value();
+    for (std::size_t at = style.find("font-size"); at != std::string::npos;
+         at = style.find("font-size", at + 1)) {
+      const std::size_t colon = style.find(':', at);
+      if (colon == std::string::npos) break;
+      if (style.find_first_not_of(" \t", at + 9) != colon) continue;
+      const std::size_t end = style.find(';', colon);
+      value = style.substr(colon + 1, end == std::string::npos ? std::string::npos : end - colon - 1);
+    }
+    if (value.empty()) return inherited;
+    double size = 0;
+    std::string ignored;
+    if (!parseLengthValue(value, inherited, &size, &ignored, inherited) || !(size > 0) ||
+        !std::isfinite(size)) {
+      return inherited;
+    }
+    return size;
   }
 
   double canvasWidth() const { return canvas ? (*canvas)[2] : 100; }
@@ -312,7 +343,9 @@ class Importer {
       return true;
     }
     std::string what;
-    if (!parseLengthValue(a.value(), percentBase, out, &what)) return fail(error, node, name, what);
+    if (!parseLengthValue(a.value(), percentBase, out, &what, fontSize(node))) {
+      return fail(error, node, name, what);
+    }
     return true;
   }
 
@@ -589,14 +622,106 @@ bool sameSegments(const std::vector<AIPathSegment>& a, const std::vector<AIPathS
   return true;
 }
 
+// A gzip-compressed drawing (.svgz) inflated; false with *error when the stream is broken or
+// inflates beyond the size limit of drawing files.
+bool inflateGzip(const std::string& bytes, std::string* out, std::string* error) {
+  z_stream z{};
+  if (inflateInit2(&z, 15 + 32) != Z_OK) {
+    *error = "cannot read the compressed drawing";
+    return false;
+  }
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(std::min<std::size_t>(bytes.size(), UINT32_MAX));
+  std::string text;
+  char buffer[65536];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    status = inflate(&z, Z_NO_FLUSH);
+    text.append(buffer, sizeof buffer - z.avail_out);
+    if (text.size() > kMaxFileBytes) {
+      inflateEnd(&z);
+      *error = "the compressed drawing inflates to more than " + std::to_string(kMaxFileBytes >> 20) + " MB";
+      return false;
+    }
+    if (status == Z_BUF_ERROR && z.avail_in == 0) break;  // the stream ends early
+  }
+  inflateEnd(&z);
+  if (status != Z_STREAM_END) {
+    *error = std::string("the compressed drawing is broken (") + (z.msg ? z.msg : "it ends early") + ")";
+    return false;
+  }
+  *out = std::move(text);
+  return true;
+}
+
+// The drawing as UTF-8 text: inflated when it is compressed; refused, with the encoding named,
+// when it is written in an encoding the host does not read.
+bool decodeDrawing(const std::string& bytes, std::string* text, std::string* error) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1F &&
+      static_cast<unsigned char>(bytes[1]) == 0x8B) {
+    if (!inflateGzip(bytes, text, error)) return false;
+  } else {
+    *text = bytes;
+  }
+  const auto starts = [&](std::initializer_list<unsigned char> prefix) {
+    if (text->size() < prefix.size()) return false;
+    std::size_t k = 0;
+    for (unsigned char c : prefix)
+      if (static_cast<unsigned char>((*text)[k++]) != c) return false;
+    return true;
+  };
+  const char* unsupported = nullptr;
+  if (starts({0xFF, 0xFE, 0, 0}) || starts({0, 0, 0xFE, 0xFF}) || starts({'<', 0, 0, 0}) ||
+      starts({0, 0, 0, '<'})) {
+    unsupported = "UTF-32";
+  } else if (starts({0xFF, 0xFE}) || starts({0xFE, 0xFF}) || starts({'<', 0}) || starts({0, '<'})) {
+    unsupported = "UTF-16";
+  }
+  if (unsupported != nullptr) {
+    *error = std::string("the drawing is written in ") + unsupported +
+             ", which is not supported: save it as UTF-8";
+    return false;
+  }
+  // The encoding the XML declaration names, when it names one.
+  const std::size_t start = starts({0xEF, 0xBB, 0xBF}) ? 3 : 0;  // after a UTF-8 byte order mark
+  if (text->compare(start, 5, "<?xml") == 0) {
+    const std::size_t end = text->find("?>");
+    const std::string declaration = text->substr(0, end);
+    const std::size_t at = declaration.find("encoding");
+    if (at != std::string::npos) {
+      const std::size_t quote = declaration.find_first_of("\"'", at);
+      const std::size_t close = quote == std::string::npos ? quote : declaration.find(declaration[quote], quote + 1);
+      if (quote != std::string::npos && close != std::string::npos) {
+        std::string encoding = declaration.substr(quote + 1, close - quote - 1);
+        std::string lower = encoding;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (lower != "utf-8" && lower != "utf8" && lower != "us-ascii" && lower != "ascii") {
+          *error = "the drawing declares the encoding \"" + encoding +
+                   "\", which is not supported: save it as UTF-8";
+          return false;
+        }
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
-ImportResult importSvg(const std::string& text, const std::string& name, Document& document,
+ImportResult importSvg(const std::string& bytes, const std::string& name, Document& document,
                        const ViewState& view, const ImportOptions& options) {
   ImportResult result;
   auto impl = std::make_unique<Drawing::Impl>();
   impl->name = name;
-  impl->source = text;
+  std::string why;
+  if (!decodeDrawing(bytes, &impl->source, &why)) {
+    result.error = name + ": " + why;
+    return result;
+  }
+  const std::string& text = impl->source;
   Importer importer(*impl, options);
   if (!importer.run(&result.error)) return result;
 

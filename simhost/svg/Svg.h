@@ -56,7 +56,7 @@ class Drawing {
   Drawing& operator=(const Drawing&) = delete;
 
   const std::string& name() const;  // the file's path, or the name given with the text
-  const std::string& source() const;  // the input text as read
+  const std::string& source() const;  // the input text as read (inflated when it was compressed)
 
   const Affine& userToArtwork() const;
   const Affine& artworkToUser() const;
@@ -102,8 +102,9 @@ struct ImportResult {
   explicit operator bool() const { return drawing != nullptr; }
 };
 
-// Imports SVG text (`name` is used in messages) or a file into `document`. On error nothing is
-// added to the document.
+// Imports SVG (`name` is used in messages) or a file into `document`. The bytes may be
+// gzip-compressed (.svgz); the text must be UTF-8 (or ASCII): another encoding is refused with its
+// name. On error nothing is added to the document.
 ImportResult importSvg(const std::string& text, const std::string& name, Document& document,
                        const ViewState& view, const ImportOptions& options = {});
 ImportResult importSvgFile(const std::string& path, Document& document, const ViewState& view,

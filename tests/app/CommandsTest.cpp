@@ -1,5 +1,7 @@
 // The command line of sarvello-host, called in-process: usage errors, bad input, good runs.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,16 +133,19 @@ TEST_F(Cli, BadInputExitsWithOneNamesTheFileAndWritesNothing) {
   }
 }
 
-// Outputs are written together or not at all: one that cannot be written (here a picture in a
-// folder that takes no new files) leaves none of the others behind.
-TEST_F(Cli, AnOutputThatCannotBeWrittenLeavesNoOtherOutputBehind) {
+// A folder that takes no new files is found before the run, for every kind of output.
+TEST_F(Cli, AnOutputFolderThatCannotBeWrittenIsFoundBeforeTheRun) {
   const auto before = dir.files();
-  const std::string png = "/proc/sarvello-cannot-write.png";
-  const Result r = run({"run", input, "--session", dir / "short.json", "-o", dir / "out.svg", "--png", png,
-                        "--frames", dir / "frames"});
-  EXPECT_EQ(r.code, kExitBadInput) << r.err;
-  EXPECT_TRUE(contains(r.err, png + ": cannot write the file")) << r.err;
-  EXPECT_EQ(dir.files(), before);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"run", input, "-o", dir / "out.svg", "--png", "/proc/sarvello.png", "--frames", dir / "frames"},
+           {"run", input, "-o", "/proc/sarvello.svg"},
+           {"run", input, "-o", dir / "out.svg", "--frames", "/proc/sarvello-frames"}}) {
+    const Result r = run(args);
+    EXPECT_EQ(r.code, kExitBadInput) << r.err;
+    EXPECT_TRUE(contains(r.err, ": cannot write in the folder /proc: ")) << r.err;
+    EXPECT_EQ(r.out, "") << "the run must not have started";
+    EXPECT_EQ(dir.files(), before);
+  }
   EXPECT_FALSE(std::filesystem::exists(dir / "frames"));
 }
 
@@ -235,6 +240,47 @@ TEST_F(Cli, AGoodRunWritesTheDrawingPicturesAndFrames) {
   ASSERT_TRUE(simhost::picture::readPng(dir / "frames/frames.png", &strip, &error)) << error;
   EXPECT_EQ(frame.width, 1000);
   EXPECT_EQ(strip.width, 2 * 1000 + 8);
+  // The picture of the stirred drawing frames it and the square: 800 pixels along its longer side.
+  simhost::picture::Image after;
+  ASSERT_TRUE(simhost::picture::readPng(dir / "out.png", &after, &error)) << error;
+  EXPECT_EQ(std::max(after.width, after.height), 800);
+}
+
+// Pictures are made only when asked for; the size of --png can be chosen; "-o -" writes the
+// drawing to standard output and the summary with the diagnostics.
+TEST_F(Cli, PicturesAsAskedAndTheDrawingOnStandardOutput) {
+  Result r = run({"run", input, "--session", dir / "short.json", "-o", "-", "--png", dir / "p.png",
+                  "--png-size", "300x200"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(r.out.rfind("<svg", 0), 0u) << r.out;
+  EXPECT_TRUE(contains(r.err, "Stirred " + input)) << r.err;
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"in.svg", "p.png", "short.json", "shot.png"}));
+  simhost::picture::Image png;
+  std::string error;
+  ASSERT_TRUE(simhost::picture::readPng(dir / "p.png", &png, &error)) << error;
+  EXPECT_EQ(png.width, 300);
+  EXPECT_EQ(png.height, 200);
+  // A session that selects nothing stirs nothing, and says so.
+  writeText(dir / "none.json", R"({ "events": [ { "type": "select", "paths": "none" }, { "type": "pick-tool" },
+      { "type": "stroke", "points": [[0.3, 0.5], [0.7, 0.5]], "drags": 4 } ] })");
+  r = run({"run", input, "--session", dir / "none.json", "-o", dir / "o.svg"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(contains(r.out, "Nothing stirred in " + input + ": 1 path, 0 moved")) << r.out;
+}
+
+TEST(CliUsage, VersionAndHelp) {
+  Result r = run({"--version"});
+  EXPECT_EQ(r.code, kExitOk);
+  EXPECT_EQ(r.out, "sarvello-host 0.1\n");
+  r = run({"help", "run"});
+  EXPECT_EQ(r.code, kExitOk);
+  EXPECT_EQ(r.out.rfind("Usage: sarvello-host run", 0), 0u) << r.out;
+  r = run({"help"});
+  EXPECT_TRUE(contains(r.out, "Commands:")) << r.out;
+  EXPECT_EQ(run({"help", "jump"}).code, kExitUsage);
+  EXPECT_EQ(run({"demo", "--no-prefs", "--prefs", "p.ini"}).code, kExitUsage);
+  EXPECT_EQ(run({"run", "in.svg", "--png-size", "10x10"}).code, kExitUsage);
+  EXPECT_EQ(run({"run", "in.svg", "--png", "p.png", "--png-size", "0x10"}).code, kExitUsage);
 }
 
 TEST_F(Cli, DefaultSessionAndOutputNameInTheCurrentFolder) {

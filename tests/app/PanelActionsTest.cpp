@@ -248,6 +248,13 @@ TEST(PanelPlacement, WhereThePanelWasLeftIsWhereItComesBack) {
   // Without the file the panel takes its first-start place again.
   const SessionRun fresh = runSession(kDrawing, session(R"({ "type": "idle", "ticks": 1 })"));
   EXPECT_FALSE(contains(fresh.panels, "shown at 100,50")) << fresh.panels;
+  // Dropped far off the screen (1440 x 900), it is placed back onto it, and saved so.
+  const SessionRun off = runSession(kDrawing, session(R"({ "type": "move-panel", "panel": "Sarvello", "to": [90000, -500] })"),
+                                    true, prefs);
+  ASSERT_TRUE(off.ok) << off.error;
+  EXPECT_TRUE(told(off, "event 3 (move-panel): the panel \"Sarvello\" is now at 1240,0 (brought back onto the screen)"))
+      << allOf(off.diagnostics);
+  EXPECT_TRUE(contains(readText(prefs), "kADM_DPLocationStr = point 1240 0")) << readText(prefs);
 }
 
 TEST(PanelPlacement, AnUnreadableFileWarnsStaysUntilTheSaveAndIsKeptBesideTheNewOne) {

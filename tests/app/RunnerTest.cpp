@@ -175,6 +175,10 @@ TEST(Session, WhatTheSessionCannotDoIsRefusedBeforeAnythingRuns) {
   EXPECT_FALSE(run.ok);
   EXPECT_EQ(run.error, "test session: event 2 (select): test.svg has no shape or group with id \"nope\"");
   EXPECT_TRUE(run.before.empty()) << "the drawing must not be loaded";
+  const std::string withText =
+      R"(<svg xmlns="http://www.w3.org/2000/svg"><path d="M0 0 L9 9"/><text id="t">Hi</text></svg>)";
+  const SessionRun text = runSession(withText, R"({ "events": [ { "type": "select", "ids": ["t"] } ] })");
+  EXPECT_EQ(text.error, "test session: event 1 (select): test.svg: \"t\" is a <text> element, and text is not stirred");
 
   const SessionRun badSvg = runSession("<svg><path d='M 0 0 L'/></svg", kPickAndLeave);
   EXPECT_FALSE(badSvg.ok);

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <algorithm>
 #include <pugixml.hpp>
+#include <zlib.h>
 
 #include <unistd.h>
 
@@ -180,6 +181,14 @@ TEST(SvgImport, NestedViewportsAndUnits) {
   EXPECT_FLOAT_EQ(l.segments[0].p.v, -10);
   EXPECT_FLOAT_EQ(l.segments[1].p.h, 96);
   EXPECT_FLOAT_EQ(l.segments[1].p.v, -50);
+  // An em is the font size as the renderer takes it: 12 unless the element or a group around it
+  // sets another (an ex is half of it).
+  auto em = import(R"svg(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100">
+      <line id="a" x2="1em" y2="2ex"/><g style="fill: red; font-size: 20px"><g font-size="50%">
+      <line id="b" x2="1em"/></g></g></svg>)svg", noFit);
+  EXPECT_FLOAT_EQ(artOf(*em, em->drawing->pathsWithId("a")[0]).segments[1].p.h, 12);
+  EXPECT_FLOAT_EQ(artOf(*em, em->drawing->pathsWithId("a")[0]).segments[1].p.v, -12);
+  EXPECT_FLOAT_EQ(artOf(*em, em->drawing->pathsWithId("b")[0]).segments[1].p.h, 10);
 }
 
 TEST(SvgImport, HiddenAndForeignContentIsNotImported) {
@@ -262,6 +271,31 @@ TEST(SvgImport, IdsTellWhatTheyName) {
   EXPECT_TRUE(i->drawing->leftOut("g"));
   EXPECT_TRUE(i->drawing->leftOut("bad"));
   EXPECT_FALSE(i->drawing->leftOut("p"));
+}
+
+TEST(SvgImport, CompressedDrawingsAreReadAndOtherEncodingsNamed) {
+  const std::string text = kSquare;
+  // gzip of kSquare, as gzip -9 writes it.
+  std::string gz(compressBound(text.size()) + 32, '\0');
+  z_stream z{};
+  ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(gz.data());
+  z.avail_out = static_cast<uInt>(gz.size());
+  ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  gz.resize(z.total_out);
+  deflateEnd(&z);
+  auto i = import(gz);
+  EXPECT_EQ(i->drawing->paths().size(), 1u);
+  EXPECT_EQ(exported(*i), text);
+  EXPECT_EQ(importError(gz.substr(0, gz.size() / 2)).rfind("bad.svg: the compressed drawing is broken", 0), 0u);
+
+  const std::string utf16("\xFF\xFE<\0s\0v\0g\0/\0>\0", 14);
+  EXPECT_EQ(importError(utf16), "bad.svg: the drawing is written in UTF-16, which is not supported: save it as UTF-8");
+  EXPECT_EQ(importError("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><svg/>"),
+            "bad.svg: the drawing declares the encoding \"ISO-8859-1\", which is not supported: save it as UTF-8");
+  EXPECT_EQ(import("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + text)->drawing->paths().size(), 1u);
 }
 
 TEST(SvgImport, UnreadableFilesSayWhy) {
