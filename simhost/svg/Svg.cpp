@@ -568,7 +568,7 @@ class Importer {
   }
 
   Drawing::Impl& d_;
-  const ImportOptions& options_;
+  [[maybe_unused]] const ImportOptions& options_;
 };
 
 // The host's pasteboard: the artwork area art may occupy, a square of this many overlay squares
