@@ -277,7 +277,8 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
   }
   outcome->frames = runner.frames();
   outcome->stats = runner.stats();
-  return outcome->stats.failedMessages > 0 ? kExitPluginFailed : kExitOk;
+  const bool failed = outcome->stats.failedMessages > 0 || outcome->stats.toolFailures > 0;
+  return failed ? kExitPluginFailed : kExitOk;
 }
 
 // "WIDTHxHEIGHT" in pixels, or a scale of the default size.
@@ -372,7 +373,7 @@ void printSummary(std::ostream& out, const std::string& what, const Outcome& out
   // answered no errors is "Stirred".
   if (s.pathsMoved == 0) {
     out << "Nothing stirred in " << what << ": ";
-  } else if (s.failedMessages > 0) {
+  } else if (s.failedMessages > 0 || s.toolFailures > 0) {
     out << "Stirred " << what << " with errors: ";
   } else {
     out << "Stirred " << what << ": ";
@@ -382,6 +383,10 @@ void printSummary(std::ostream& out, const std::string& what, const Outcome& out
   if (s.failedMessages > 0) {
     out << "The plug-in answered " << s.failedMessages
         << (s.failedMessages == 1 ? " message" : " messages") << " with an error (see the warnings above).\n";
+  }
+  if (s.toolFailures > 0) {
+    out << "The tool failed to start " << s.toolFailures << (s.toolFailures == 1 ? " time" : " times")
+        << " when it was picked (see the warnings above).\n";
   }
   if (s.stoppedAtLimit) out << "The tool stopped the run: a path grew beyond its vertex limit.\n";
   if (s.leftOut > 0) {

@@ -347,6 +347,14 @@ bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_
         if (record.name == kToolName) tool = record.handle;
       }
       loop_->dispatch(HostEvent::select(tool));
+      // Picking the tool answers no error even when it fails inside; a tool whose timer did not
+      // start will stir nothing on the ticks, which the user is told.
+      const bool ticking = std::any_of(tools.timers.begin(), tools.timers.end(),
+                                       [](const TimerRecord& t) { return t.active; });
+      if (!ticking) {
+        ++stats_.toolFailures;
+        note(eventName(event) + ": the tool did not start its timer: the ticks will stir nothing");
+      }
       return true;
     }
     case Type::LeaveTool:

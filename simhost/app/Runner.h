@@ -75,6 +75,7 @@ struct RunStats {
   int64_t timerTicks = 0;  // timer messages sent
   int64_t draws = 0;       // overlay draws, each one velocity step of the fluid
   int64_t failedMessages = 0;  // messages the plug-in answered with an error
+  int64_t toolFailures = 0;    // tool picks after which the tool's timer did not run
   int64_t panelActions = 0;    // panel actions of the session that were done
   int64_t actionsNotDone = 0;  // and those that could not be (hidden panel, no such panel)
   std::size_t leftOut = 0;     // shapes of the drawing left out of the document (see the warnings)

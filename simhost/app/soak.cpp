@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   const long rounds = ticks / kTicksPerRound;
   const long warmup = std::max(2L, rounds / 10);
   const long report = std::max(1L, rounds / 20);
-  constexpr long kAllowanceKiB = 4096;
+  [[maybe_unused]] constexpr long kAllowanceKiB = 4096;
   std::string baseline;
   long baseRss = 0, maxRss = 0;
   bool grew = false;

@@ -268,6 +268,22 @@ TEST_F(Cli, PicturesAsAskedAndTheDrawingOnStandardOutput) {
   EXPECT_TRUE(contains(r.out, "Nothing stirred in " + input + ": 1 path, 0 moved")) << r.out;
 }
 
+// A path far too long for the host's curve-to-points conversion (inside the pasteboard): the
+// deformation step of picking the tool fails, the tool's timer never starts, and the run says so
+// instead of "Stirred", with exit code 3.
+TEST_F(Cli, ARunInWhichThePlugInAnsweredErrorsIsNoSuccess) {
+  std::string d = "M-25000 0";
+  for (int k = 0; k < 420; ++k) d += k % 2 ? " L-25000 0" : " L25000 0";
+  writeText(dir / "long.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"><path d=\"" + d + "\"/></svg>");
+  writeText(dir / "tick.json", R"({ "events": [ { "type": "select", "paths": "all" }, { "type": "pick-tool" },
+      { "type": "idle", "ticks": 2 }, { "type": "leave-tool" } ] })");
+  const Result r = run({"run", dir / "long.svg", "--no-fit", "--session", dir / "tick.json", "-o", dir / "o.svg"});
+  EXPECT_EQ(r.code, simhost::app::kExitPluginFailed) << r.err;
+  EXPECT_TRUE(contains(r.out, "Nothing stirred in " + dir / "long.svg")) << r.out;
+  EXPECT_TRUE(contains(r.out, "The tool failed to start 1 time when it was picked")) << r.out;
+  EXPECT_TRUE(contains(r.err, "event 2 (pick-tool): the tool did not start its timer")) << r.err;
+}
+
 TEST(CliUsage, VersionAndHelp) {
   Result r = run({"--version"});
   EXPECT_EQ(r.code, kExitOk);
