@@ -82,7 +82,7 @@ Options:
   --session FILE      the session to replay (JSON; see docs/USAGE.md)
   -o, --output FILE   the stirred SVG (default: for NAME.svg, NAME.stirred.svg in the
                       current folder; "-" writes it to standard output)
-  --png FILE          a picture of the stirred drawing, framing it and the overlay square
+  --png FILE          a picture of the stirred drawing, framing its canvas and the square
   --png-size SIZE     the picture's size: WIDTHxHEIGHT pixels (the drawing fitted inside), or
                       a scale such as 2 (default: 800 pixels along the longer side)
   --frames DIR        the pictures the session takes (one after each stroke when it asks for

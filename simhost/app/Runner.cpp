@@ -612,8 +612,8 @@ const OverlayRecording& Runner::overlay() const {
 }
 
 bool Runner::framedPicture(const PictureSize& size, picture::Image* out, std::string* error) const {
-  // What the picture frames, in artwork coordinates: the overlay square, the drawing's canvas and
-  // its paths as they stand.
+  // What the picture frames, in artwork coordinates: the overlay square and the drawing's canvas
+  // (its viewBox, as a renderer shows it; art beyond the canvas is left outside, as there).
   const AIRealRect square = overlaySquare(host_->view(), squareSize_);
   double left = square.left, right = square.right, bottom = square.bottom, top = square.top;
   const auto include = [&](double x, double y) {
@@ -629,11 +629,6 @@ bool Runner::framedPicture(const PictureSize& size, picture::Image* out, std::st
         double ax = x, ay = y;
         m.apply(ax, ay);
         include(ax, ay);
-      }
-    }
-    for (AIArtHandle path : drawing_->paths()) {
-      if (const Art* art = host_->document().find(path)) {
-        for (const AIPathSegment& s : art->segments) include(s.p.h, s.p.v);
       }
     }
   }

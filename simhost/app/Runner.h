@@ -138,8 +138,7 @@ class Runner {
   bool exportSvg(std::string* out, std::string* error) const;
   // The document window as it stands; with the overlay as it was last drawn when overlay is true.
   bool picture(bool overlay, picture::Image* out, std::string* error) const;
-  // A picture framing the drawing (its canvas and its paths as they stand) and the overlay
-  // square, without the overlay: width x height pixels when both are given, else the longer side
+  // A picture framing the drawing's canvas and the overlay square, without the overlay: width x height pixels when both are given, else the longer side
   // 800 x scale pixels.
   struct PictureSize {
     int width = 0;

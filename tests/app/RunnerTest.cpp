@@ -185,6 +185,24 @@ TEST(Session, WhatTheSessionCannotDoIsRefusedBeforeAnythingRuns) {
   EXPECT_NE(badSvg.error.find("test.svg:"), std::string::npos) << badSvg.error;
 }
 
+// A picture nobody asked for (no file, and the caller keeps none) is not rendered.
+TEST(Session, PicturesAreTakenOnlyWhenAskedFor) {
+  simhost::session::SessionResult parsed = simhost::session::parseSession(
+      R"({ "events": [ { "type": "picture" }, { "type": "picture", "file": "p.png" } ] })", "s");
+  ASSERT_TRUE(parsed) << parsed.error;
+  std::vector<std::string> lines;
+  simhost::app::RunOptions options = moduleOptions(&lines);
+  options.unnamedPictures = false;
+  simhost::app::Runner runner(options);
+  std::string error;
+  ASSERT_TRUE(runner.load(kDrawing, "d.svg", *parsed.session, "s", true, &error)) << error;
+  ASSERT_TRUE(runner.start(&error)) << error;
+  ASSERT_TRUE(runner.play(*parsed.session, &error)) << error;
+  ASSERT_EQ(runner.frames().size(), 1u);
+  EXPECT_EQ(runner.frames()[0].file, "p.png");
+  ASSERT_TRUE(runner.quit(&error)) << error;
+}
+
 TEST(Session, StrokesBeforeTheToolIsPickedDoNothingAndSaySo) {
   const char* session = R"({ "events": [ { "type": "stroke", "points": [[0.2, 0.2], [0.8, 0.8]], "drags": 3 } ] })";
   const SessionRun run = runSession(kDrawing, session);
