@@ -3,10 +3,13 @@
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-unit test-asan demo bench check-arm64 clean
+.PHONY: all deps build build-asan test test-unit test-asan demo bench check-arm64 fuzz soak clean
 
 all: build
 
@@ -39,5 +42,19 @@ bench: build
 check-arm64:
 	./scripts/check-arm64.sh
 
+# libFuzzer over every parser of outside input and the whole pipeline, FUZZ_SECONDS per target,
+# built with Debian's clang (installed here, not by the other commands).
+fuzz: deps
+	@./scripts/install-fuzz-deps.sh
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVELLO_FUZZ=ON -DSARVELLO_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_all
+	./scripts/run-fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+# The long replay: SOAK_TICKS timer ticks with strokes throughout; the host's accounting and the
+# resident memory are printed at intervals and must not grow after the warm-up.
+SOAK_TICKS ?= 20000
+soak: build
+	./$(BUILD)/bin/sarvello-soak --ticks $(SOAK_TICKS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-arm64
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) build-arm64

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "IAIUnicodeString.h"
 #include "SarvelloSuites.h"
@@ -96,6 +97,29 @@ class BlockHolder {
   void* fBlock;
 };
 
+// Puts a path's segments back when the scope is left without dismiss(), that is by a failure
+// while its new segments were being written. Its own failures are not reported: the failure that
+// brought it here is.
+class PathRestorer {
+ public:
+  PathRestorer(AIArtHandle art, const AIPathSegment* segments, int32_t count)
+      : fArt(art), fSegments(segments), fCount(count) {}
+  ~PathRestorer() {
+    if (fSegments == nullptr || sAIPath == nullptr) return;
+    const auto count = static_cast<int16_t>(fCount);
+    if (sAIPath->SetPathSegmentCount(fArt, count) == kNoErr)
+      sAIPath->SetPathSegments(fArt, 0, count, fSegments);
+  }
+  PathRestorer(const PathRestorer&) = delete;
+  PathRestorer& operator=(const PathRestorer&) = delete;
+  void dismiss() { fSegments = nullptr; }
+
+ private:
+  AIArtHandle fArt;
+  const AIPathSegment* fSegments;
+  int32_t fCount;
+};
+
 // The largest resolution whose (N+2)^2 elements can be counted in an int.
 constexpr int kMaxResolution = 46338;
 
@@ -179,16 +203,18 @@ int SarvelloMain::clear() {
 
 int SarvelloMain::setParameter(float viscosity_, float time_step, float force, int grid_resolution,
                                float sampling_, int /*size*/) {
-  // Written as "not below zero" so that a NaN counts as negative and is ignored.
-  if (viscosity_ >= 0.0f) viscosity = viscosity_;
-  if (time_step >= 0.0f) dt = time_step;
-  if (force >= 0.0f) force_scale = force * 4000.0f;
+  // A value is taken only when it is a finite number not below zero: a negative one means
+  // "unchanged", and a NaN or an infinity would poison every later step.
+  auto usable = [](float value) { return std::isfinite(value) && value >= 0.0f; };
+  if (usable(viscosity_)) viscosity = viscosity_;
+  if (usable(time_step)) dt = time_step;
+  if (usable(force) && std::isfinite(force * 4000.0f)) force_scale = force * 4000.0f;
   if (grid_resolution >= 0) {
     pending_N = grid_resolution;
     std::printf("changin grid resolution to %d\n", grid_resolution);
     std::fflush(stdout);
   }
-  if (sampling_ >= 0.0f) sampling = sampling_;
+  if (usable(sampling_)) sampling = sampling_;
   return 0;
 }
 
@@ -245,22 +271,31 @@ int SarvelloMain::motion_func(float x, float y) {
 int SarvelloMain::recordPolygons() {
   return guarded([this] {
     if (!document_open()) return;
+    // All or nothing: the record is built aside and replaces the old one only once every path has
+    // been read. A capture that fails part-way leaves an empty record, so that a later Retry
+    // cannot write half-read (zero) segments into the user's paths.
+    captured_arts.clear();
+    captured_segments.clear();
     SelectedPaths selection;
     const int32_t count = selection.count();
-    captured_segments.resize(static_cast<std::size_t>(count));
-    captured_arts.resize(static_cast<std::size_t>(count), nullptr);
+    std::vector<AIArtHandle> arts;
+    std::vector<std::vector<AIPathSegment>> lists;
+    arts.reserve(static_cast<std::size_t>(count));
+    lists.reserve(static_cast<std::size_t>(count));
     AIPathSuite& path = need(sAIPath);
     for (int32_t k = 0; k < count; ++k) {
       const AIArtHandle art = selection[k];
       int16_t segments = 0;
       ai::check_ai_error(path.GetPathSegmentCount(art, &segments));
       if (segments < 0) segments = 0;
-      std::vector<AIPathSegment>& list = captured_segments[static_cast<std::size_t>(k)];
-      list.resize(static_cast<std::size_t>(segments), AIPathSegment{});
-      captured_arts[static_cast<std::size_t>(k)] = art;
+      std::vector<AIPathSegment> list(static_cast<std::size_t>(segments), AIPathSegment{});
       for (int16_t i = 0; i < segments; ++i)
         ai::check_ai_error(path.GetPathSegments(art, i, 1, &list[static_cast<std::size_t>(i)]));
+      arts.push_back(art);
+      lists.push_back(std::move(list));
     }
+    captured_arts = std::move(arts);
+    captured_segments = std::move(lists);
   });
 }
 
@@ -308,23 +343,22 @@ void SarvelloMain::deform_path(AIArtHandle art, const _t_ASRealRect& rect) {
     return;
   }
 
-  if (closed) {
-    // Make the closing curve an explicit last segment so the path converts as an open run.
-    AIPathSegment first{};
-    ai::check_ai_error(path.GetPathSegments(art, 0, 1, &first));
-    AIPathSegment opening = first;
-    opening.in = opening.p;
-    ai::check_ai_error(path.SetPathSegments(art, 0, 1, &opening));
-    AIPathSegment closing = first;
-    closing.out = closing.p;
-    ai::check_ai_error(path.SetPathSegments(art, static_cast<int16_t>(count), 1, &closing));
-    count += 1;
-  }
-
-  BlockHolder segments(ai::SPAlloc::AllocateBlock(static_cast<std::size_t>(count) *
+  // The segments as the document holds them, and for a closed path one more slot: the closing
+  // curve becomes an explicit last segment in this copy only, so the path converts as an open run
+  // while the document is not touched until its new polyline is written.
+  const int32_t stored = count;
+  const int32_t slots = closed ? count + 1 : count;
+  BlockHolder segments(ai::SPAlloc::AllocateBlock(static_cast<std::size_t>(slots) *
                                                   sizeof(AIPathSegment)));
   auto* segs = static_cast<AIPathSegment*>(segments.get());
   ai::check_ai_error(path.GetPathSegments(art, 0, static_cast<int16_t>(count), segs));
+  const AIPathSegment first = segs[0];
+  if (closed) {
+    segs[0].in = segs[0].p;
+    segs[count] = first;
+    segs[count].out = segs[count].p;
+    count += 1;
+  }
 
   int32_t pointCount = 0;
   AIPathConstPoint* rawPoints = nullptr;
@@ -334,8 +368,10 @@ void SarvelloMain::deform_path(AIArtHandle art, const _t_ASRealRect& rect) {
                                               kConversionTolerance, &memory);
   BlockHolder points(rawPoints);
   ai::check_ai_error(converted);
-  segments.reset();
   if (pointCount < 0 || (pointCount > 0 && rawPoints == nullptr)) throw ai::Error(kCantHappenErr);
+  segs[0] = first;
+  // Should writing the polyline fail part-way, the path gets its segments back as they were read.
+  PathRestorer restorer(art, segs, stored);
 
   // Also covers every count that would not fit the 16-bit segment count.
   if (pointCount > kVertexLimit) {
@@ -356,6 +392,7 @@ void SarvelloMain::deform_path(AIArtHandle art, const _t_ASRealRect& rect) {
       ai::check_ai_error(path.SetPathSegments(art, static_cast<int16_t>(k), 1, &segment));
     }
   }
+  restorer.dismiss();
   vertex_total += pointCount;
 }
 

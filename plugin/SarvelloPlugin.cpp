@@ -327,16 +327,20 @@ ASErr SarvelloPlugin::SelectTool(AIToolMessage*) {
 }
 
 ASErr SarvelloPlugin::DeselectTool(AIToolMessage*) {
+  if (fAnnotator == nullptr) return kNoErr;
+  // Each step is tried whatever failed before it: a tool left behind must not keep its timer
+  // ticking, its overlay drawn or the user's display option switched off.
+  ai::Guarded([&]() -> ASErr { return need(sAITimer).SetTimerActive(fTimerHandle, false); });
+  ai::Guarded(
+      [&]() -> ASErr { return need(sAIAnnotator).SetAnnotatorActive(fAnnotatorHandle, false); });
   ai::Guarded([&]() -> ASErr {
-    if (fAnnotator == nullptr) return kNoErr;
-    ai::check_ai_error(need(sAITimer).SetTimerActive(fTimerHandle, false));
-    ai::check_ai_error(need(sAIAnnotator).SetAnnotatorActive(fAnnotatorHandle, false));
     // The host redraws the square's area without the overlay.
     ai::check_ai_error(fAnnotator->Refresh());
     if (fAnnotator->engine != nullptr) fAnnotator->engine->simplify();
-    ai::check_ai_error(need(sAIDocumentView).SetShowEdges(nullptr, fSavedViewOption));
     return kNoErr;
   });
+  ai::Guarded(
+      [&]() -> ASErr { return need(sAIDocumentView).SetShowEdges(nullptr, fSavedViewOption); });
   return kNoErr;
 }
 

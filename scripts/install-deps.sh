@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build make pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev librsvg2-dev libcairo2-dev nlohmann-json3-dev
-  bootstrap-icons fonts-dejavu-core
+  zlib1g-dev bootstrap-icons fonts-dejavu-core
 )
 
 missing=()

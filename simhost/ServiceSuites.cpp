@@ -1,6 +1,7 @@
 // The host's services beside the document: AI Unicode String, AI Context, ADM Basic,
 // AI Preference, AI URL, and the minimal tables of the suites the plug-in acquires but never
 // calls.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -249,8 +250,15 @@ std::string findOpener() {
 bool launchOpener(const std::string& opener, const std::string& url) {
   char* const argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(url.c_str()),
                         nullptr};
+  // The opener's own output (and the browser's, which it starts) is not the user's business here.
+  posix_spawn_file_actions_t actions;
+  if (::posix_spawn_file_actions_init(&actions) != 0) return false;
+  ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  if (::posix_spawn(&pid, opener.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+  const int spawned = ::posix_spawn(&pid, opener.c_str(), &actions, nullptr, argv, environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return false;
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

@@ -1,8 +1,13 @@
 #include "app/Commands.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iomanip>
 #include <map>
@@ -32,14 +37,20 @@ them along.
 Commands:
   demo   stir the built-in sample drawing and write pictures of it
   run    stir an SVG drawing, replaying a session file or the default strokes
+  help   show this help, or "help COMMAND" the options of a command
 
-Run "sarvello-host <command> --help" for the options of a command.
+Run "sarvello-host <command> --help" for the options of a command, "sarvello-host --version" for
+the version.
 
 Exit codes: 0 success, 1 bad input (unreadable or invalid drawing or session, a module that does
-not load), 2 bad usage (unknown command or option, missing argument).
+not load, an output that cannot be written; nothing is written), 2 bad usage (unknown command or
+option, missing argument), 3 the plug-in answered errors during the run (the outputs are
+written, so that what it did can be seen).
 )";
 
-const char* const kDemoHelp = R"(Usage: sarvello-host demo [--out DIR] [--plugin FILE] [--prefs FILE]
+const char* const kVersion = "sarvello-host 0.1\n";
+
+const char* const kDemoHelp = R"(Usage: sarvello-host demo [--out DIR] [--plugin FILE] [--prefs FILE | --no-prefs]
 
 Stirs a built-in sample drawing (a lattice, concentric rings, a star and a wavy line): a swirl,
 then Retry on the panel puts the drawing back, Grid Res is set to 128 from its preset list, and
@@ -56,6 +67,7 @@ Options:
   --plugin FILE   the plug-in module to load (default: Sarvello.aip beside sarvello-host)
   --prefs FILE    the host's preferences to read and save (default: none, so that the demo
                   runs the same every time)
+  --no-prefs      neither read nor save any preferences (the default)
   -h, --help      show this help
 )";
 
@@ -69,8 +81,10 @@ writes the stirred drawing. The input is never overwritten.
 Options:
   --session FILE      the session to replay (JSON; see docs/USAGE.md)
   -o, --output FILE   the stirred SVG (default: for NAME.svg, NAME.stirred.svg in the
-                      current folder)
-  --png FILE          a picture of the stirred drawing
+                      current folder; "-" writes it to standard output)
+  --png FILE          a picture of the stirred drawing, framing its canvas and the square
+  --png-size SIZE     the picture's size: WIDTHxHEIGHT pixels (the drawing fitted inside), or
+                      a scale such as 2 (default: 800 pixels along the longer side)
   --frames DIR        the pictures the session takes (one after each stroke when it asks for
                       none), as frame-01.png, ... and side by side in frames.png
   --no-fit            keep the drawing's own coordinates instead of fitting it into the
@@ -201,6 +215,10 @@ struct Job {
   std::string pluginPath;
   std::string preferencesFile;  // empty: none read or saved
   bool framesEverywhere = false;
+  bool unnamedPictures = true;   // the session's pictures without a file are taken
+  bool pictureBefore = false;    // the demo's picture of the drawing before the run
+  bool pictureAfter = false;     // a picture of the stirred drawing
+  std::optional<Runner::PictureSize> framed;  // that picture frames the drawing, at this size
 };
 
 struct Outcome {
@@ -219,13 +237,14 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
   options.preferencesFile = job.preferencesFile;
   options.openURLsWithSystem = console.openURLs;
   options.framesEverywhere = job.framesEverywhere;
+  options.unnamedPictures = job.unnamedPictures;
   options.diagnostic = [&reporter](const std::string& text) { reporter.line(text); };
   options.progress = [&reporter](double done, double total) { reporter.progress("stirring", done, total); };
 
   Runner runner(options);
   std::string error;
   if (!runner.load(job.svgText, job.svgName, job.session, job.sessionName, job.fit, &error) ||
-      !runner.picture(false, &outcome->before, &error)) {
+      (job.pictureBefore && !runner.picture(false, &outcome->before, &error))) {
     reporter.line(error);
     return kExitBadInput;
   }
@@ -245,7 +264,12 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
   }
   if (!played) return kExitBadInput;
 
-  if (!runner.exportSvg(&outcome->svg, &error) || !runner.picture(false, &outcome->after, &error)) {
+  const auto after = [&] {
+    if (!job.pictureAfter) return true;
+    return job.framed ? runner.framedPicture(*job.framed, &outcome->after, &error)
+                      : runner.picture(false, &outcome->after, &error);
+  };
+  if (!runner.exportSvg(&outcome->svg, &error) || !after()) {
     // Named once: most of these errors begin with the drawing's name already.
     const std::string named = job.svgName + ": ";
     reporter.line(error.rfind(named, 0) == 0 ? error : named + error);
@@ -253,13 +277,50 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
   }
   outcome->frames = runner.frames();
   outcome->stats = runner.stats();
-  return kExitOk;
+  const bool failed = outcome->stats.failedMessages > 0 || outcome->stats.toolFailures > 0;
+  return failed ? kExitPluginFailed : kExitOk;
+}
+
+// "WIDTHxHEIGHT" in pixels, or a scale of the default size.
+bool parsePictureSize(const std::string& text, Runner::PictureSize* out) {
+  const auto number = [](const std::string& t, double* v) {
+    if (t.empty() || t.find_first_not_of("0123456789.") != std::string::npos) return false;
+    char* end = nullptr;
+    *v = std::strtod(t.c_str(), &end);
+    return end != nullptr && *end == '\0' && std::isfinite(*v);
+  };
+  const std::size_t x = text.find('x');
+  double w = 0, h = 0;
+  if (x != std::string::npos) {
+    if (!number(text.substr(0, x), &w) || !number(text.substr(x + 1), &h)) return false;
+    if (w != std::floor(w) || h != std::floor(h) || w < 1 || h < 1 || w > 16384 || h > 16384) return false;
+    out->width = static_cast<int>(w);
+    out->height = static_cast<int>(h);
+    return true;
+  }
+  if (!number(text, &w) || w < 0.01 || w > 20) return false;
+  out->scale = w;
+  return true;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
   return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+// Whether files can be made in the folder: tried with a file that is removed at once, which
+// also finds a read-only file system and what permissions alone do not tell.
+bool folderWritable(const fs::path& folder, const std::string& what, std::string* error) {
+  const fs::path probe = folder / (".sarvello-probe-" + std::to_string(::getpid()));
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    *error = what + ": cannot write in the folder " + folder.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
 }
 
 // A file can be written there: its folder exists and it is no folder, device or pipe. Checked
@@ -277,9 +338,11 @@ bool folderExists(const std::string& file, std::string* error) {
     *error = file + ": exists and is not a regular file";
     return false;
   }
-  if (parent.empty() || fs::is_directory(parent, ec)) return true;
-  *error = file + ": the folder " + parent.string() + " does not exist";
-  return false;
+  if (!parent.empty() && !fs::is_directory(parent, ec)) {
+    *error = file + ": the folder " + parent.string() + " does not exist";
+    return false;
+  }
+  return folderWritable(parent.empty() ? fs::path(".") : parent, file, error);
 }
 
 bool makeFolder(const std::string& dir, std::string* error) {
@@ -306,11 +369,32 @@ std::string seconds(double s) {
 void printSummary(std::ostream& out, const std::string& what, const Outcome& outcome,
                   const std::vector<std::string>& written) {
   const RunStats& s = outcome.stats;
-  out << "Stirred " << what << ": " << s.paths << (s.paths == 1 ? " path, " : " paths, ")
-      << s.verticesBefore << " vertices before, " << s.verticesAfter << " after.\n"
-      << s.drags << " drag events, " << s.timerTicks << " timer ticks, " << s.draws
+  // The first line says what came of the run: only a run in which paths moved and the plug-in
+  // answered no errors is "Stirred".
+  if (s.pathsMoved == 0) {
+    out << "Nothing stirred in " << what << ": ";
+  } else if (s.failedMessages > 0 || s.toolFailures > 0) {
+    out << "Stirred " << what << " with errors: ";
+  } else {
+    out << "Stirred " << what << ": ";
+  }
+  out << s.paths << (s.paths == 1 ? " path, " : " paths, ") << s.pathsMoved << " moved, "
+      << s.verticesBefore << " vertices before, " << s.verticesAfter << " after.\n";
+  if (s.failedMessages > 0) {
+    out << "The plug-in answered " << s.failedMessages
+        << (s.failedMessages == 1 ? " message" : " messages") << " with an error (see the warnings above).\n";
+  }
+  if (s.toolFailures > 0) {
+    out << "The tool failed to start " << s.toolFailures << (s.toolFailures == 1 ? " time" : " times")
+        << " when it was picked (see the warnings above).\n";
+  }
+  if (s.stoppedAtLimit) out << "The tool stopped the run: a path grew beyond its vertex limit.\n";
+  if (s.leftOut > 0) {
+    out << s.leftOut << (s.leftOut == 1 ? " shape was" : " shapes were")
+        << " left out of the document and written back as they were (see the warnings above).\n";
+  }
+  out << s.drags << " drag events, " << s.timerTicks << " timer ticks, " << s.draws
       << " fluid steps in " << seconds(s.seconds) << ".\n";
-  if (s.failedMessages > 0) out << s.failedMessages << " messages failed (see the warnings above).\n";
   if (s.actionsNotDone > 0) {
     out << s.actionsNotDone << (s.actionsNotDone == 1 ? " panel action was" : " panel actions were")
         << " not done (see the warnings above).\n";
@@ -399,12 +483,14 @@ class Writer {
 };
 
 int commandDemo(const std::vector<std::string>& args, Console& console) {
-  const Arguments a =
-      parseArguments(args, 1, {{{"--out"}, true}, {{"--plugin"}, true}, {{"--prefs"}, true}}, "demo");
+  const Arguments a = parseArguments(
+      args, 1, {{{"--out"}, true}, {{"--plugin"}, true}, {{"--prefs"}, true}, {{"--no-prefs"}, false}},
+      "demo");
   if (a.help) {
     console.out << kDemoHelp;
     return kExitOk;
   }
+  if (a.value("--prefs") && a.flag("--no-prefs")) throw UsageError{"--prefs and --no-prefs exclude each other", "demo"};
   if (!a.positional.empty()) throw UsageError{"unexpected argument " + a.positional.front(), "demo"};
   const std::string dir = a.value("--out").value_or("out");
 
@@ -435,8 +521,10 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
   job.session.view = sampleView();
   job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
   job.preferencesFile = a.value("--prefs").value_or("");
+  job.pictureBefore = job.pictureAfter = true;
   Outcome outcome;
-  if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) {
+  const int code = runJob(job, console, reporter, &outcome);
+  if (code != kExitOk && code != kExitPluginFailed) {
     dropNewFolder();
     return code;
   }
@@ -454,7 +542,7 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
     return kExitBadInput;
   }
   printSummary(console.out, "the sample drawing", outcome, writer.written);
-  return kExitOk;
+  return code;
 }
 
 int commandRun(const std::vector<std::string>& args, Console& console) {
@@ -462,6 +550,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
                                      {{{"--session"}, true},
                                       {{"--output", "-o"}, true},
                                       {{"--png"}, true},
+                                      {{"--png-size"}, true},
                                       {{"--frames"}, true},
                                       {{"--no-fit"}, false},
                                       {{"--plugin"}, true},
@@ -495,14 +584,23 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
   }
 
   const std::string output = a.value("--output").value_or(fs::path(input).stem().string() + ".stirred.svg");
+  const bool toStdout = output == "-";
   const std::optional<std::string> png = a.value("--png");
   const std::optional<std::string> frames = a.value("--frames");
-  for (const std::optional<std::string>& target : {std::optional<std::string>(output), png}) {
+  Runner::PictureSize pictureSize;
+  if (const auto size = a.value("--png-size")) {
+    if (!png) throw UsageError{"--png-size needs --png", "run"};
+    if (!parsePictureSize(*size, &pictureSize)) {
+      throw UsageError{"--png-size must be WIDTHxHEIGHT (1 to 16384 pixels each) or a scale from 0.01 to 20, not " + *size, "run"};
+    }
+  }
+  for (const std::optional<std::string>& target :
+       {toStdout ? std::nullopt : std::optional<std::string>(output), png}) {
     if (target && sameFile(*target, input)) {
       throw UsageError{*target + " is the input drawing; choose another output", "run"};
     }
   }
-  if (png && sameFile(*png, output)) throw UsageError{"--png and the output are the same file", "run"};
+  if (png && !toStdout && sameFile(*png, output)) throw UsageError{"--png and the output are the same file", "run"};
   if (const auto prefs = a.value("--prefs")) {
     for (const std::optional<std::string>& other : {std::optional<std::string>(input), std::optional<std::string>(output), png}) {
       if (other && sameFile(*prefs, *other)) throw UsageError{"--prefs " + *prefs + " is also a drawing or picture of the run", "run"};
@@ -515,13 +613,14 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
     reporter.line(error);
     return kExitBadInput;
   }
-  bool canWrite = folderExists(output, &error) && (!png || folderExists(*png, &error));
+  bool canWrite = (toStdout || folderExists(output, &error)) && (!png || folderExists(*png, &error));
   // Every file the run writes, with what it is, so that no two outputs take the same file.
-  std::vector<std::pair<std::string, std::string>> outputs = {{output, "the stirred drawing"}};
+  std::vector<std::pair<std::string, std::string>> outputs;
+  if (!toStdout) outputs.emplace_back(output, "the stirred drawing");
   if (png) outputs.emplace_back(*png, "the picture of the stirred drawing");
   for (const session::Event& e : parsed.session->events) {
     if (canWrite && e.type == session::Event::Type::Picture && !e.file.empty()) {
-      const std::string event = sessionName + ": event " + std::to_string(e.index) + " (picture): ";
+      const std::string event = sessionName + ": event " + std::to_string(e.index + 1) + " (picture): ";
       if (sameFile(e.file, input)) {
         error = event + e.file + " is the input drawing";
         canWrite = false;
@@ -534,7 +633,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
           canWrite = false;
         }
       }
-      outputs.emplace_back(e.file, "the picture of event " + std::to_string(e.index));
+      outputs.emplace_back(e.file, "the picture of event " + std::to_string(e.index + 1));
     }
   }
   if (canWrite && frames) {
@@ -542,6 +641,13 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
     if (fs::exists(*frames, ec) && !fs::is_directory(*frames, ec)) {
       error = *frames + ": exists and is not a folder";
       canWrite = false;
+    } else if (fs::is_directory(*frames, ec)) {
+      canWrite = folderWritable(*frames, *frames, &error);
+    } else {
+      // Made after the run: the nearest folder that exists must take it.
+      fs::path existing = fs::path(*frames).parent_path();
+      while (!existing.empty() && !fs::exists(existing, ec)) existing = existing.parent_path();
+      canWrite = folderWritable(existing.empty() ? fs::path(".") : existing, *frames, &error);
     }
   }
   if (!canWrite) {
@@ -557,12 +663,17 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
   job.fit = !a.flag("--no-fit");
   job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
   job.framesEverywhere = frames.has_value();
+  // Pictures are made only when they are asked for: --png, --frames or a picture with a file.
+  job.unnamedPictures = frames.has_value();
+  job.pictureAfter = png.has_value();
+  job.framed = pictureSize;
   job.preferencesFile = a.flag("--no-prefs") ? std::string() : a.value("--prefs").value_or(console.preferencesFile);
   Outcome outcome;
-  if (const int code = runJob(job, console, reporter, &outcome); code != kExitOk) return code;
+  const int code = runJob(job, console, reporter, &outcome);
+  if (code != kExitOk && code != kExitPluginFailed) return code;
 
   Writer writer(reporter);
-  bool ok = writer.text(output, outcome.svg) && (!png || writer.png(*png, outcome.after));
+  bool ok = (toStdout || writer.text(output, outcome.svg)) && (!png || writer.png(*png, outcome.after));
   for (const Frame& frame : outcome.frames) {
     if (ok && !frame.file.empty()) ok = writer.png(frame.file, frame.image);
   }
@@ -585,8 +696,14 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
     if (framesFolderIsNew) fs::remove(*frames, ec);
     return kExitBadInput;
   }
-  printSummary(console.out, input, outcome, writer.written);
-  return kExitOk;
+  if (toStdout) {
+    // The drawing is the standard output; the summary goes with the diagnostics.
+    console.out << outcome.svg << std::flush;
+    printSummary(console.err, input, outcome, writer.written);
+  } else {
+    printSummary(console.out, input, outcome, writer.written);
+  }
+  return code;
 }
 
 }  // namespace
@@ -598,6 +715,19 @@ int runProgram(const std::vector<std::string>& args, Console& console) {
     command = args.front();
     if (command == "-h" || command == "--help") {
       console.out << kProgramHelp;
+      return kExitOk;
+    }
+    if (command == "--version") {
+      console.out << kVersion;
+      return kExitOk;
+    }
+    if (command == "help") {
+      if (args.size() > 2) throw UsageError{"unexpected argument " + args[2], "help"};
+      const std::string topic = args.size() > 1 ? args[1] : "";
+      if (topic.empty()) console.out << kProgramHelp;
+      else if (topic == "run") console.out << kRunHelp;
+      else if (topic == "demo") console.out << kDemoHelp;
+      else throw UsageError{"no help for " + topic + ": the commands are demo and run", ""};
       return kExitOk;
     }
     if (command == "demo") return commandDemo(args, console);

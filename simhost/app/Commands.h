@@ -13,6 +13,7 @@ namespace simhost::app {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitBadInput = 1;  // unreadable or invalid drawing or session, module that does not load
 inline constexpr int kExitUsage = 2;     // unknown command or option, missing argument
+inline constexpr int kExitPluginFailed = 3;  // the plug-in answered errors during the run
 
 struct Console {
   std::ostream& out;  // results and the summary

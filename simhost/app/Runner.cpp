@@ -26,7 +26,7 @@ constexpr const char* kToolName = "Sarvello Tool";
 constexpr int kIdleChunk = 60;
 
 std::string eventName(const session::Event& event) {
-  return "event " + std::to_string(event.index) + " (" + session::typeName(event.type) + ")";
+  return "event " + std::to_string(event.index + 1) + " (" + session::typeName(event.type) + ")";
 }
 
 // A panel that exists (and is not being destroyed) with that title.
@@ -143,6 +143,7 @@ Runner::Runner(RunOptions options)
   installDialogSuites(*host_);
   host_->openURLsWithSystem = options_.openURLsWithSystem;
   host_->onAlert = [this](const Alert& alert) {
+    if (alert.text.rfind("Sarvello Auto Limitter", 0) == 0) stats_.stoppedAtLimit = true;
     switch (alert.kind) {
       case Alert::Error: note("Sarvello error: " + alert.text); break;
       case Alert::Message: note("Sarvello: " + alert.text); break;
@@ -223,6 +224,7 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   importOptions.fit = fit && session.fit;
   importOptions.overlaySide = squareSize_;
   svg::ImportResult imported = svg::importSvg(svgText, name, host_->document(), host_->view(), importOptions);
+  for (const std::string& warning : imported.warnings) note("warning: " + warning);
   if (!imported) {
     *error = imported.error;
     return false;
@@ -232,8 +234,16 @@ bool Runner::load(const std::string& svgText, const std::string& name,
     if (event.type != session::Event::Type::Select) continue;
     for (const std::string& id : event.ids) {
       if (imported.drawing->pathsWithId(id).empty()) {
-        *error = sessionName + ": " + eventName(event) + ": " + name +
-                 " has no shape or group with id \"" + id + "\"";
+        const std::string element = imported.drawing->elementWithId(id);
+        std::string why = " has no shape or group with id \"" + id + "\"";
+        if (element == "text" || element == "tspan" || element == "textPath") {
+          why = ": \"" + id + "\" is a <" + element + "> element, and text is not stirred";
+        } else if (imported.drawing->leftOut(id)) {
+          why = ": the element with id \"" + id + "\" was left out (see the warning above)";
+        } else if (!element.empty()) {
+          why = ": \"" + id + "\" is a <" + element + "> element without shapes to stir";
+        }
+        *error = sessionName + ": " + eventName(event) + ": " + name + why;
         host_->document().clear();
         return false;
       }
@@ -242,9 +252,15 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   drawing_ = std::move(imported.drawing);
   drawingName_ = name;
   stats_ = RunStats{};
+  stats_.leftOut = imported.warnings.size();
   reportedFailures_.clear();
   stats_.paths = drawing_->paths().size();
   stats_.verticesBefore = vertices();
+  loaded_.clear();
+  for (AIArtHandle path : drawing_->paths()) {
+    const Art* art = host_->document().find(path);
+    loaded_.push_back(art ? art->segments : std::vector<AIPathSegment>{});
+  }
   if (stats_.paths == 0) note(name + ": the drawing has no shapes to stir");
   return true;
 }
@@ -331,6 +347,14 @@ bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_
         if (record.name == kToolName) tool = record.handle;
       }
       loop_->dispatch(HostEvent::select(tool));
+      // Picking the tool answers no error even when it fails inside; a tool whose timer did not
+      // start will stir nothing on the ticks, which the user is told.
+      const bool ticking = std::any_of(tools.timers.begin(), tools.timers.end(),
+                                       [](const TimerRecord& t) { return t.active; });
+      if (!ticking) {
+        ++stats_.toolFailures;
+        note(eventName(event) + ": the tool did not start its timer: the ticks will stir nothing");
+      }
       return true;
     }
     case Type::LeaveTool:
@@ -347,6 +371,9 @@ bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_
       }
       return true;
     case Type::Picture:
+      // A picture is taken only when someone will see it: it names its file, or the caller
+      // keeps the session's pictures.
+      if (event.file.empty() && !options_.unnamedPictures) return true;
       return takeFrame(eventName(event), event.file, error);
     case Type::Choose:
     case Type::TypeValue:
@@ -400,13 +427,21 @@ void Runner::panelAction(const session::Event& event) {
     if (!panel->visible) return notDone(event, "the panel \"" + event.label + "\" is hidden");
     const int32_t width = panel->bounds.right - panel->bounds.left;
     const int32_t height = panel->bounds.bottom - panel->bounds.top;
-    panel->bounds.left = static_cast<int32_t>(event.to.x);
-    panel->bounds.top = static_cast<int32_t>(event.to.y);
+    // As a window manager does, a palette dropped (partly) off the layout area is placed back
+    // onto it, so that it can be reached again; the plug-in saves where it was placed.
+    const AIRect area = host_->paletteArea();
+    const auto onto = [](double wanted, int32_t low, int32_t high, int32_t size) {
+      const double most = std::max<double>(low, static_cast<double>(high) - size);
+      return static_cast<int32_t>(std::clamp(wanted, static_cast<double>(low), most));
+    };
+    panel->bounds.left = onto(event.to.x, area.left, area.right, width);
+    panel->bounds.top = onto(event.to.y, area.top, area.bottom, height);
     panel->bounds.right = panel->bounds.left + width;
     panel->bounds.bottom = panel->bounds.top + height;
     ++stats_.panelActions;
+    const bool moved = panel->bounds.left != event.to.x || panel->bounds.top != event.to.y;
     note(name + ": the panel \"" + event.label + "\" is now at " + std::to_string(panel->bounds.left) + "," +
-         std::to_string(panel->bounds.top));
+         std::to_string(panel->bounds.top) + (moved ? " (brought back onto the screen)" : ""));
     return;
   }
 
@@ -576,6 +611,46 @@ const OverlayRecording& Runner::overlay() const {
   return loop_ ? loop_->overlay() : none;
 }
 
+bool Runner::framedPicture(const PictureSize& size, picture::Image* out, std::string* error) const {
+  // What the picture frames, in artwork coordinates: the overlay square and the drawing's canvas
+  // (its viewBox, as a renderer shows it; art beyond the canvas is left outside, as there).
+  const AIRealRect square = overlaySquare(host_->view(), squareSize_);
+  double left = square.left, right = square.right, bottom = square.bottom, top = square.top;
+  const auto include = [&](double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    left = std::min(left, x), right = std::max(right, x);
+    bottom = std::min(bottom, y), top = std::max(top, y);
+  };
+  if (drawing_) {
+    const svg::Affine& m = drawing_->userToArtwork();
+    const double cx = drawing_->canvasX(), cy = drawing_->canvasY();
+    for (double x : {cx, cx + drawing_->canvasWidth()}) {
+      for (double y : {cy, cy + drawing_->canvasHeight()}) {
+        double ax = x, ay = y;
+        m.apply(ax, ay);
+        include(ax, ay);
+      }
+    }
+  }
+  const double w = std::max(right - left, 1.0), h = std::max(top - bottom, 1.0);
+  constexpr double kMargin = 1.05;  // a little paper around what is framed
+  constexpr double kLongSide = 800;  // pixels of the longer side by default
+  constexpr int kMaxSide = 16384;
+  ViewState view = host_->view();
+  view.center = {static_cast<AIReal>((left + right) / 2), static_cast<AIReal>((bottom + top) / 2)};
+  if (size.width > 0 && size.height > 0) {
+    view.width = size.width;
+    view.height = size.height;
+    view.zoom = std::min(size.width / (w * kMargin), size.height / (h * kMargin));
+  } else {
+    view.zoom = kLongSide * size.scale / (std::max(w, h) * kMargin);
+    view.width = static_cast<int32_t>(std::clamp(std::ceil(w * kMargin * view.zoom), 16.0, double(kMaxSide)));
+    view.height = static_cast<int32_t>(std::clamp(std::ceil(h * kMargin * view.zoom), 16.0, double(kMaxSide)));
+  }
+  static const OverlayRecording none;
+  return picture::renderView(drawing_.get(), host_->document(), view, none, out, error);
+}
+
 bool Runner::picture(bool overlay, picture::Image* out, std::string* error) const {
   static const OverlayRecording none;
   return picture::renderView(drawing_.get(), host_->document(), host_->view(),
@@ -585,6 +660,22 @@ bool Runner::picture(bool overlay, picture::Image* out, std::string* error) cons
 RunStats Runner::stats() const {
   RunStats s = stats_;
   s.verticesAfter = vertices();
+  s.pathsMoved = 0;
+  if (drawing_) {
+    const std::vector<AIArtHandle> paths = drawing_->paths();
+    for (std::size_t k = 0; k < paths.size() && k < loaded_.size(); ++k) {
+      const Art* art = host_->document().find(paths[k]);
+      if (art == nullptr) continue;
+      const auto same = [](const AIPathSegment& a, const AIPathSegment& b) {
+        return a.p.h == b.p.h && a.p.v == b.p.v && a.in.h == b.in.h && a.in.v == b.in.v &&
+               a.out.h == b.out.h && a.out.v == b.out.v;
+      };
+      if (!std::equal(art->segments.begin(), art->segments.end(), loaded_[k].begin(),
+                      loaded_[k].end(), same)) {
+        ++s.pathsMoved;
+      }
+    }
+  }
   return s;
 }
 

@@ -50,6 +50,9 @@ struct RunOptions {
                             // with it (a session's Size changes it)
   bool framesEverywhere = false;  // a frame after the tool is picked, after every stroke and
                                   // before the tool is left, when the session asks for none
+  // The session's pictures that name no file are taken (kept in frames()); when false they are
+  // skipped, so that a run nobody looks at renders nothing.
+  bool unnamedPictures = true;
   // Host diagnostics as they come: the plug-in's alerts, its failing messages, the panels' changes,
   // the web addresses it asks to open, the runner's notes.
   std::function<void(const std::string& line)> diagnostic;
@@ -72,8 +75,12 @@ struct RunStats {
   int64_t timerTicks = 0;  // timer messages sent
   int64_t draws = 0;       // overlay draws, each one velocity step of the fluid
   int64_t failedMessages = 0;  // messages the plug-in answered with an error
+  int64_t toolFailures = 0;    // tool picks after which the tool's timer did not run
   int64_t panelActions = 0;    // panel actions of the session that were done
   int64_t actionsNotDone = 0;  // and those that could not be (hidden panel, no such panel)
+  std::size_t leftOut = 0;     // shapes of the drawing left out of the document (see the warnings)
+  bool stoppedAtLimit = false;  // the tool stopped the run at its vertex limit
+  std::size_t pathsMoved = 0;   // paths whose geometry is not what the import made
   double seconds = 0;      // real time of play()
 };
 
@@ -131,6 +138,14 @@ class Runner {
   bool exportSvg(std::string* out, std::string* error) const;
   // The document window as it stands; with the overlay as it was last drawn when overlay is true.
   bool picture(bool overlay, picture::Image* out, std::string* error) const;
+  // A picture framing the drawing's canvas and the overlay square, without the overlay: width x height pixels when both are given, else the longer side
+  // 800 x scale pixels.
+  struct PictureSize {
+    int width = 0;
+    int height = 0;
+    double scale = 1;
+  };
+  bool framedPicture(const PictureSize& size, picture::Image* out, std::string* error) const;
 
   const std::vector<Frame>& frames() const { return frames_; }
   // The overlay as the plug-in last drew it (empty before the first draw).
@@ -168,6 +183,7 @@ class Runner {
   std::map<std::uint64_t, std::pair<std::string, bool>> panelShown_;  // title and shown, by dialog
   std::size_t urlsSeen_ = 0;
   std::string finalPanels_;
+  std::vector<std::vector<AIPathSegment>> loaded_;  // each path's segments after the import
 };
 
 }  // namespace simhost::app

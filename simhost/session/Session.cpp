@@ -5,12 +5,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
+#include "ViewLimits.h"
 #include "svg/Files.h"
 
 namespace simhost::session {
@@ -33,6 +35,23 @@ constexpr double kMaxCount = 10'000'000;
 constexpr int kMaxScreen = 100'000;  // pixels; a panel's position on the screen
 
 std::string quoted(const std::string& key) { return "\"" + key + "\""; }
+
+std::string number(double v) {
+  std::ostringstream out;
+  out << v;
+  return out.str();
+}
+
+// Where the view's centre lands after a change: it must stay where the host can show it.
+void checkCenter(const ViewChange& change, Point* center, const std::string& where) {
+  if (change.center) *center = *change.center;
+  if (change.scroll) *center = {center->x + change.scroll->x, center->y + change.scroll->y};
+  if (std::fabs(center->x) > kMaxArtworkCoordinate || std::fabs(center->y) > kMaxArtworkCoordinate) {
+    invalid(where, "the view's centre would be " + number(center->x) + ", " + number(center->y) +
+                       ": it must stay within " + number(kMaxArtworkCoordinate) +
+                       " artwork units of the origin");
+  }
+}
 
 void onlyKeys(const json& object, const std::set<std::string>& allowed, const std::string& where) {
   for (const auto& [key, value] : object.items()) {
@@ -77,6 +96,10 @@ ViewChange viewChange(const json& object, const std::set<std::string>& extraKeys
   if (object.contains("zoom")) {
     const double zoom = finiteNumber(object["zoom"], "zoom", where);
     if (!(zoom > 0)) invalid(where, "\"zoom\" must be greater than 0");
+    if (zoom < kMinZoom || zoom > kMaxZoom) {
+      invalid(where, "\"zoom\" must be from " + number(kMinZoom) + " to " + number(kMaxZoom) +
+                         " (pixels per artwork unit)");
+    }
     v.zoom = zoom;
   }
   if (object.contains("center")) v.center = point(object["center"], "\"center\"", where);
@@ -169,7 +192,8 @@ std::string resolve(const std::string& path, const std::string& baseDir) {
 }
 
 Event event(const json& object, std::size_t index, const std::string& baseDir) {
-  std::string where = "event " + std::to_string(index);
+  // Events are counted from 1 in messages, as the documentation counts them.
+  std::string where = "event " + std::to_string(index + 1);
   if (!object.is_object()) invalid(where, "an event must be an object with a \"type\"");
   if (!object.contains("type")) invalid(where, "the event has no \"type\"");
   if (!object["type"].is_string()) invalid(where, "\"type\" must be a string");
@@ -221,8 +245,16 @@ Event event(const json& object, std::size_t index, const std::string& baseDir) {
     if (!object.contains("points")) invalid(where, "the stroke has no \"points\"");
     const json& points = object["points"];
     if (!points.is_array() || points.empty()) invalid(where, "\"points\" must be a non-empty list of [x, y] pairs");
+    const double bound =
+        e.units == Event::Units::Artwork ? kMaxArtworkCoordinate : kMaxSquareFraction;
     for (std::size_t k = 0; k < points.size(); ++k) {
-      e.points.push_back(point(points[k], "point " + std::to_string(k), where));
+      const std::string name = "point " + std::to_string(k + 1);
+      e.points.push_back(point(points[k], name, where));
+      if (std::fabs(e.points.back().x) > bound || std::fabs(e.points.back().y) > bound) {
+        invalid(where, name + " must be within " + number(bound) +
+                           (e.units == Event::Units::Artwork ? " artwork units of the origin"
+                                                             : " squares of the overlay square"));
+      }
     }
     if (!object.contains("drags")) invalid(where, "the stroke has no \"drags\" (the number of drag events)");
     e.drags = wholeNumber(object["drags"], "drags", 0, kMaxCount, where);
@@ -336,8 +368,21 @@ SessionResult parseSession(const std::string& text, const std::string& name,
                            const std::string& baseDir) {
   SessionResult result;
   json root;
+  // Keys seen in each object being read, innermost last: a key given twice is refused rather
+  // than one of its values silently winning.
+  std::vector<std::set<std::string>> keys;
+  std::string duplicate;
+  const json::parser_callback_t noDuplicates = [&](int, json::parse_event_t event, json& parsed) {
+    if (event == json::parse_event_t::object_start) keys.emplace_back();
+    if (event == json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
+    if (event == json::parse_event_t::key && !keys.empty() &&
+        !keys.back().insert(parsed.get<std::string>()).second && duplicate.empty()) {
+      duplicate = parsed.get<std::string>();
+    }
+    return true;
+  };
   try {
-    root = json::parse(text);
+    root = json::parse(text, noDuplicates);
   } catch (const json::parse_error& e) {
     // The parser's byte count is one past the offending character.
     const std::size_t at = e.byte > 0 ? e.byte - 1 : 0;
@@ -345,6 +390,18 @@ SessionResult parseSession(const std::string& text, const std::string& name,
     const std::size_t colon = what.rfind(": ");
     if (colon != std::string::npos) what = what.substr(colon + 2);
     result.error = name + ":" + lineColumn(text, at) + ": not valid JSON: " + what;
+    return result;
+  } catch (const std::exception& e) {
+    // A number beyond the range of doubles, and whatever else the JSON library refuses.
+    std::string what = e.what();
+    if (what.compare(0, 1, "[") == 0 && what.find("] ") != std::string::npos) {
+      what.erase(0, what.find("] ") + 2);
+    }
+    result.error = name + ": not valid JSON: " + what;
+    return result;
+  }
+  if (!duplicate.empty()) {
+    result.error = name + ": the key \"" + duplicate + "\" is given twice in one object";
     return result;
   }
   try {
@@ -369,9 +426,19 @@ SessionResult parseSession(const std::string& text, const std::string& name,
     const json& events = root["events"];
     if (!events.is_array()) invalid("", "\"events\" must be a list");
     for (std::size_t i = 0; i < events.size(); ++i) session.events.push_back(event(events[i], i, baseDir));
+    // The view's centre, followed through the session's view changes.
+    Point center;
+    checkCenter(session.view, &center, "view");
+    for (const Event& e : session.events) {
+      if (e.type == Event::Type::View) {
+        checkCenter(e.view, &center, "event " + std::to_string(e.index + 1) + " (view)");
+      }
+    }
     result.session = std::move(session);
   } catch (const Invalid& e) {
     result.error = name + ": " + e.message;
+  } catch (const std::exception& e) {
+    result.error = name + ": " + e.what();
   }
   return result;
 }
@@ -380,7 +447,20 @@ SessionResult parseSessionFile(const std::string& path) {
   // Far more than any session needs; a file without end (a device, a pipe that is never closed)
   // is not read until memory runs out.
   constexpr std::size_t kMaxSessionBytes = std::size_t{16} << 20;
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    SessionResult result;
+    result.error = path + ": cannot read the session file: Is a directory";
+    return result;
+  }
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) {
+    SessionResult result;
+    result.error = path + ": cannot read the session file";
+    if (errno != 0) result.error += std::string(": ") + std::strerror(errno);
+    return result;
+  }
   std::string text;
   bool tooLarge = false;
   char buffer[65536];

@@ -74,7 +74,7 @@ struct Event {
   enum class Units { Fraction, Artwork };
 
   Type type = Type::Idle;
-  std::size_t index = 0;  // position in the "events" array
+  std::size_t index = 0;  // position in the "events" array, from 0 (messages count from 1)
 
   // Select
   Selection selection = Selection::All;

@@ -118,15 +118,18 @@ void appendArc(Subpath& sub, Vec from, double rx, double ry, double xAxisRotatio
   const double dx2 = (from.x - to.x) / 2, dy2 = (from.y - to.y) / 2;
   const double x1p = cosPhi * dx2 + sinPhi * dy2;
   const double y1p = -sinPhi * dx2 + cosPhi * dy2;
-  const double lambda = (x1p * x1p) / (rx * rx) + (y1p * y1p) / (ry * ry);
-  if (lambda > 1) {
-    const double s = std::sqrt(lambda);
-    rx *= s;
-    ry *= s;
+  // Radii too small for the ends are scaled up until the arc is half an ellipse, centred on the
+  // middle of the chord. The scale is taken with hypot so that far ends do not overflow it.
+  const double scale = std::hypot(x1p / rx, y1p / ry);
+  double coef = 0;
+  if (scale >= 1) {
+    rx *= scale;
+    ry *= scale;
+  } else {
+    const double num = rx * rx * ry * ry - rx * rx * y1p * y1p - ry * ry * x1p * x1p;
+    const double den = rx * rx * y1p * y1p + ry * ry * x1p * x1p;
+    coef = den == 0 ? 0 : std::sqrt(std::max(0.0, num / den));
   }
-  const double num = rx * rx * ry * ry - rx * rx * y1p * y1p - ry * ry * x1p * x1p;
-  const double den = rx * rx * y1p * y1p + ry * ry * x1p * x1p;
-  double coef = den == 0 ? 0 : std::sqrt(std::max(0.0, num / den));
   if (largeArc == sweep) coef = -coef;
   const double cxp = coef * rx * y1p / ry;
   const double cyp = -coef * ry * x1p / rx;
@@ -143,6 +146,12 @@ void appendArc(Subpath& sub, Vec from, double rx, double ry, double xAxisRotatio
   if (!sweep && delta > 0) delta -= 2 * std::numbers::pi;
   if (sweep && delta < 0) delta += 2 * std::numbers::pi;
 
+  // Ends or radii beyond the range of doubles leave no usable ellipse: the arc is its chord.
+  if (!std::isfinite(rx) || !std::isfinite(ry) || !std::isfinite(cx) || !std::isfinite(cy) ||
+      !std::isfinite(theta1) || !std::isfinite(delta)) {
+    lineTo(to);
+    return;
+  }
   // Pieces of at most a quarter turn, each one cubic.
   const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(delta) / (std::numbers::pi / 2) - 1e-9)));
   const double step = delta / pieces;
@@ -444,6 +453,12 @@ std::string formatPathData(const Geometry& geometry, int precision) {
     if (!d.empty()) d += ' ';
     d += 'M';
     appendPoint(d, sub.anchors[0].p, precision);
+    // A subpath of one point (a dot, which round or square caps draw) keeps a segment of zero
+    // length: a lone moveto would draw nothing.
+    if (sub.anchors.size() == 1) {
+      d += " L";
+      appendPoint(d, sub.anchors[0].p, precision);
+    }
     auto segment = [&](const Anchor& from, const Anchor& to) {
       if (from.out == from.p && to.in == to.p) {
         d += " L";

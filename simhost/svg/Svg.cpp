@@ -19,6 +19,7 @@
 #include <pugixml.hpp>
 #include <set>
 #include <stdexcept>
+#include <zlib.h>
 
 #include "HostImpl.h"
 #include "svg/Files.h"
@@ -59,6 +60,7 @@ struct Drawing::Impl {
   double canvas[4] = {0, 0, 0, 0};
   std::vector<Shape> shapes;
   std::vector<AIArtHandle> art;
+  std::vector<pugi::xml_node> leftOut;  // elements the import left out
 };
 
 struct DrawingAccess {
@@ -94,6 +96,24 @@ std::vector<AIArtHandle> Drawing::paths() const {
   std::vector<AIArtHandle> out;
   for (const Shape& shape : impl_->shapes) out.insert(out.end(), shape.paths.begin(), shape.paths.end());
   return out;
+}
+
+std::string Drawing::elementWithId(const std::string& id) const {
+  const pugi::xml_node node = impl_->xml.find_node([&](pugi::xml_node n) {
+    return n.type() == pugi::node_element && id == n.attribute("id").value();
+  });
+  if (!node) return {};
+  const std::string_view name = node.name();
+  const std::size_t colon = name.find(':');
+  return std::string(colon == std::string_view::npos ? name : name.substr(colon + 1));
+}
+
+bool Drawing::leftOut(const std::string& id) const {
+  for (pugi::xml_node n : impl_->leftOut) {
+    for (; n && n.type() == pugi::node_element; n = n.parent())
+      if (id == n.attribute("id").value()) return true;
+  }
+  return false;
 }
 
 std::vector<AIArtHandle> Drawing::pathsWithId(const std::string& id) const {
@@ -193,6 +213,30 @@ class Importer {
     return false;
   }
 
+ public:
+  // The element is not imported: it stays in the file as it was, and a warning names it. `why`
+  // begins with where(node), as the messages of fail() do.
+  void leaveOut(pugi::xml_node node, const std::string& why) {
+    std::string reason = why;
+    const std::string place = where(node);
+    if (reason.compare(0, place.size(), place) == 0) reason.erase(0, place.size());
+    while (!reason.empty() && (reason.front() == ':' || reason.front() == ' ')) reason.erase(0, 1);
+    warnings.push_back(describe(node) + ": left out, written back as it was: " + reason);
+    d_.leftOut.push_back(node);
+  }
+  // "file:line:column: <path id="p1">".
+  std::string describe(pugi::xml_node node) const {
+    std::string text = where(node);
+    if (pugi::xml_attribute id = node.attribute("id")) {
+      text.pop_back();
+      text += std::string(" id=\"") + id.value() + "\">";
+    }
+    return text;
+  }
+  std::vector<std::string> warnings;
+
+ private:
+
   void rootCanvas(pugi::xml_node root) {
     std::vector<double> box;
     std::string ignored;
@@ -218,7 +262,7 @@ class Importer {
 
   // A length or coordinate: a number with an optional unit; `percentBase` is what 100% means.
   static bool parseLengthValue(std::string_view text, double percentBase, double* out,
-                               std::string* error) {
+                               std::string* error, double em = kDefaultFontSize) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
     std::size_t unitStart = text.size();
@@ -246,8 +290,8 @@ class Importer {
     else if (unit == "in") scale = 96;
     else if (unit == "cm") scale = 96 / 2.54;
     else if (unit == "mm") scale = 96 / 25.4;
-    else if (unit == "em") scale = 16;
-    else if (unit == "ex") scale = 8;
+    else if (unit == "em") scale = em;
+    else if (unit == "ex") scale = em / 2;
     else if (unit == "%") scale = percentBase / 100.0;
     else {
       *error = "unknown unit \"" + std::string(unit) + "\"";
@@ -255,6 +299,36 @@ class Importer {
     }
     *out = values[0] * scale;
     return true;
+  }
+
+  // The renderer's size of the initial font ("medium"), in user units: an em unless an element
+  // says otherwise; an ex is half an em, as the renderer takes it.
+  static constexpr double kDefaultFontSize = 12;
+
+  // The font size at `node`, which em and ex units refer to: its font-size (attribute or style),
+  // else its parent's. A size the host cannot tell (a keyword such as "larger") counts as the
+  // parent's.
+  double fontSize(pugi::xml_node node) const {
+    if (!node || node.type() != pugi::node_element) return kDefaultFontSize;
+    const double inherited = fontSize(node.parent());
+    std::string value = node.attribute("font-size").value();
+    const std::string style = node.attribute("style").value();
+    for (std::size_t at = style.find("font-size"); at != std::string::npos;
+         at = style.find("font-size", at + 1)) {
+      const std::size_t colon = style.find(':', at);
+      if (colon == std::string::npos) break;
+      if (style.find_first_not_of(" \t", at + 9) != colon) continue;
+      const std::size_t end = style.find(';', colon);
+      value = style.substr(colon + 1, end == std::string::npos ? std::string::npos : end - colon - 1);
+    }
+    if (value.empty()) return inherited;
+    double size = 0;
+    std::string ignored;
+    if (!parseLengthValue(value, inherited, &size, &ignored, inherited) || !(size > 0) ||
+        !std::isfinite(size)) {
+      return inherited;
+    }
+    return size;
   }
 
   double canvasWidth() const { return canvas ? (*canvas)[2] : 100; }
@@ -269,7 +343,9 @@ class Importer {
       return true;
     }
     std::string what;
-    if (!parseLengthValue(a.value(), percentBase, out, &what)) return fail(error, node, name, what);
+    if (!parseLengthValue(a.value(), percentBase, out, &what, fontSize(node))) {
+      return fail(error, node, name, what);
+    }
     return true;
   }
 
@@ -304,7 +380,12 @@ class Importer {
       Affine transform;
       if (pugi::xml_attribute t = node.attribute("transform")) {
         std::string what;
-        if (!parseTransform(t.value(), &transform, &what)) return fail(error, node, "transform", what);
+        if (!parseTransform(t.value(), &transform, &what)) {
+          std::string why;
+          fail(&why, node, "transform", what);
+          leaveOut(node, why);
+          continue;
+        }
       }
       Affine local2user = ctm * transform;
       std::set<std::string> innerIds = ids;
@@ -313,11 +394,13 @@ class Importer {
       if (local == "svg") {
         // A nested viewport: its position, and its viewBox scaled into its size (centred).
         double x = 0, y = 0, w = 0, h = 0;
-        if (!length(node, "x", canvasWidth(), 0, &x, error) ||
-            !length(node, "y", canvasHeight(), 0, &y, error) ||
-            !length(node, "width", canvasWidth(), canvasWidth(), &w, error) ||
-            !length(node, "height", canvasHeight(), canvasHeight(), &h, error)) {
-          return false;
+        std::string why;
+        if (!length(node, "x", canvasWidth(), 0, &x, &why) ||
+            !length(node, "y", canvasHeight(), 0, &y, &why) ||
+            !length(node, "width", canvasWidth(), canvasWidth(), &w, &why) ||
+            !length(node, "height", canvasHeight(), canvasHeight(), &h, &why)) {
+          leaveOut(node, why);
+          continue;
         }
         local2user = local2user * Affine::translate(x, y);
         std::vector<double> box;
@@ -336,7 +419,11 @@ class Importer {
         continue;
       }
       Pending p;
-      if (!shapeGeometry(node, local, &p.geometry, error)) return false;
+      std::string why;
+      if (!shapeGeometry(node, local, &p.geometry, &why)) {
+        leaveOut(node, why);
+        continue;
+      }
       if (p.geometry.empty() || !local2user.invertible()) continue;  // draws nothing
       p.shape.node = node;
       p.shape.nameOffset = static_cast<std::size_t>(node.offset_debug());
@@ -481,24 +568,33 @@ class Importer {
   }
 
   Drawing::Impl& d_;
-  const ImportOptions& options_;
+  [[maybe_unused]] const ImportOptions& options_;
 };
 
-// Artwork coordinates are 32-bit floats; larger values would turn into infinities.
-AIRealPoint toArtwork(Vec v, const Affine& m) {
+// The host's pasteboard: the artwork area art may occupy, a square of this many overlay squares
+// across centred on the view, as drawing applications bound theirs. Art beyond it (a transform that
+// throws it far away, coordinates that are not finite) would make paths the tool cannot convert.
+constexpr double kPasteboardSquares = 256;
+
+struct Pasteboard {
+  double cx = 0, cy = 0, half = 0;
+};
+
+AIRealPoint toArtwork(Vec v, const Affine& m, const Pasteboard& board) {
   m.apply(v.x, v.y);
-  constexpr double kLimit = 1e30;
-  if (!(std::fabs(v.x) <= kLimit) || !(std::fabs(v.y) <= kLimit)) {
-    throw std::range_error("coordinates beyond the range of artwork coordinates");
+  if (!(std::fabs(v.x - board.cx) <= board.half) || !(std::fabs(v.y - board.cy) <= board.half)) {
+    throw std::range_error(std::isfinite(v.x) && std::isfinite(v.y)
+                               ? "its coordinates reach beyond the host's pasteboard"
+                               : "its coordinates are not finite");
   }
   return {static_cast<AIReal>(v.x), static_cast<AIReal>(v.y)};
 }
 
-AIPathSegment toSegment(const Anchor& a, const Affine& m) {
+AIPathSegment toSegment(const Anchor& a, const Affine& m, const Pasteboard& board) {
   AIPathSegment s{};
-  s.p = toArtwork(a.p, m);
-  s.in = toArtwork(a.in, m);
-  s.out = toArtwork(a.out, m);
+  s.p = toArtwork(a.p, m, board);
+  s.in = toArtwork(a.in, m, board);
+  s.out = toArtwork(a.out, m, board);
   s.corner = a.corner ? 1 : 0;
   return s;
 }
@@ -526,14 +622,106 @@ bool sameSegments(const std::vector<AIPathSegment>& a, const std::vector<AIPathS
   return true;
 }
 
+// A gzip-compressed drawing (.svgz) inflated; false with *error when the stream is broken or
+// inflates beyond the size limit of drawing files.
+bool inflateGzip(const std::string& bytes, std::string* out, std::string* error) {
+  z_stream z{};
+  if (inflateInit2(&z, 15 + 32) != Z_OK) {
+    *error = "cannot read the compressed drawing";
+    return false;
+  }
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(std::min<std::size_t>(bytes.size(), UINT32_MAX));
+  std::string text;
+  char buffer[65536];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    status = inflate(&z, Z_NO_FLUSH);
+    text.append(buffer, sizeof buffer - z.avail_out);
+    if (text.size() > kMaxFileBytes) {
+      inflateEnd(&z);
+      *error = "the compressed drawing inflates to more than " + std::to_string(kMaxFileBytes >> 20) + " MB";
+      return false;
+    }
+    if (status == Z_BUF_ERROR && z.avail_in == 0) break;  // the stream ends early
+  }
+  inflateEnd(&z);
+  if (status != Z_STREAM_END) {
+    *error = std::string("the compressed drawing is broken (") + (z.msg ? z.msg : "it ends early") + ")";
+    return false;
+  }
+  *out = std::move(text);
+  return true;
+}
+
+// The drawing as UTF-8 text: inflated when it is compressed; refused, with the encoding named,
+// when it is written in an encoding the host does not read.
+bool decodeDrawing(const std::string& bytes, std::string* text, std::string* error) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1F &&
+      static_cast<unsigned char>(bytes[1]) == 0x8B) {
+    if (!inflateGzip(bytes, text, error)) return false;
+  } else {
+    *text = bytes;
+  }
+  const auto starts = [&](std::initializer_list<unsigned char> prefix) {
+    if (text->size() < prefix.size()) return false;
+    std::size_t k = 0;
+    for (unsigned char c : prefix)
+      if (static_cast<unsigned char>((*text)[k++]) != c) return false;
+    return true;
+  };
+  const char* unsupported = nullptr;
+  if (starts({0xFF, 0xFE, 0, 0}) || starts({0, 0, 0xFE, 0xFF}) || starts({'<', 0, 0, 0}) ||
+      starts({0, 0, 0, '<'})) {
+    unsupported = "UTF-32";
+  } else if (starts({0xFF, 0xFE}) || starts({0xFE, 0xFF}) || starts({'<', 0}) || starts({0, '<'})) {
+    unsupported = "UTF-16";
+  }
+  if (unsupported != nullptr) {
+    *error = std::string("the drawing is written in ") + unsupported +
+             ", which is not supported: save it as UTF-8";
+    return false;
+  }
+  // The encoding the XML declaration names, when it names one.
+  const std::size_t start = starts({0xEF, 0xBB, 0xBF}) ? 3 : 0;  // after a UTF-8 byte order mark
+  if (text->compare(start, 5, "<?xml") == 0) {
+    const std::size_t end = text->find("?>");
+    const std::string declaration = text->substr(0, end);
+    const std::size_t at = declaration.find("encoding");
+    if (at != std::string::npos) {
+      const std::size_t quote = declaration.find_first_of("\"'", at);
+      const std::size_t close = quote == std::string::npos ? quote : declaration.find(declaration[quote], quote + 1);
+      if (quote != std::string::npos && close != std::string::npos) {
+        std::string encoding = declaration.substr(quote + 1, close - quote - 1);
+        std::string lower = encoding;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (lower != "utf-8" && lower != "utf8" && lower != "us-ascii" && lower != "ascii") {
+          *error = "the drawing declares the encoding \"" + encoding +
+                   "\", which is not supported: save it as UTF-8";
+          return false;
+        }
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
-ImportResult importSvg(const std::string& text, const std::string& name, Document& document,
+ImportResult importSvg(const std::string& bytes, const std::string& name, Document& document,
                        const ViewState& view, const ImportOptions& options) {
   ImportResult result;
   auto impl = std::make_unique<Drawing::Impl>();
   impl->name = name;
-  impl->source = text;
+  std::string why;
+  if (!decodeDrawing(bytes, &impl->source, &why)) {
+    result.error = name + ": " + why;
+    return result;
+  }
+  const std::string& text = impl->source;
   Importer importer(*impl, options);
   if (!importer.run(&result.error)) return result;
 
@@ -569,11 +757,18 @@ ImportResult importSvg(const std::string& text, const std::string& name, Documen
   }
   impl->artworkToUser = impl->userToArtwork.inverse();
 
-  // Make the art. Nothing was added so far, so an error below leaves the document as it was.
-  std::vector<AIArtHandle> added;
-  try {
-    for (auto& p : importer.pending) {
-      Shape& shape = p.shape;
+  Pasteboard board;
+  board.cx = view.center.h;
+  board.cy = view.center.v;
+  board.half = kPasteboardSquares * std::max(1.0, options.overlaySide) / 2;
+
+  // Make the art, one shape at a time. A shape that cannot be made (beyond the pasteboard, more
+  // segments than a path holds) is taken out of the document again and left out with a warning.
+  std::vector<std::string> warnings = std::move(importer.warnings);
+  for (auto& p : importer.pending) {
+    Shape& shape = p.shape;
+    std::vector<AIArtHandle> added;
+    try {
       shape.localToArtwork = impl->userToArtwork * shape.localToArtwork;
       const int sourceIndex = static_cast<int>(impl->shapes.size());
       std::vector<Art> arts;
@@ -584,7 +779,8 @@ ImportResult importSvg(const std::string& text, const std::string& name, Documen
         art.selected = options.select;
         art.sourceIndex = sourceIndex;
         art.subpathIndex = static_cast<int>(k);
-        for (const Anchor& a : p.geometry[k].anchors) art.segments.push_back(toSegment(a, shape.localToArtwork));
+        for (const Anchor& a : p.geometry[k].anchors)
+          art.segments.push_back(toSegment(a, shape.localToArtwork, board));
         arts.push_back(std::move(art));
       }
       if (arts.size() == 1) {
@@ -606,14 +802,24 @@ ImportResult importSvg(const std::string& text, const std::string& name, Documen
         }
       }
       shape.imported = std::move(arts);
-      impl->art.push_back(shape.art);
-      impl->shapes.push_back(std::move(shape));
+    } catch (const std::exception& e) {
+      for (AIArtHandle h : added) document.remove(h);
+      std::string place = name + ":" + lineColumn(text, tagOffset(shape.node)) + ": <" +
+                          shape.qualifiedName;
+      if (pugi::xml_attribute id = shape.node.attribute("id"))
+        place += std::string(" id=\"") + id.value() + "\"";
+      warnings.push_back(place + ">: left out, written back as it was: " + e.what());
+      impl->leftOut.push_back(shape.node);
+      continue;
     }
-  } catch (const std::exception& e) {
-    for (AIArtHandle h : added) document.remove(h);
-    const Shape& shape = importer.pending[impl->shapes.size()].shape;
-    result.error = name + ":" + lineColumn(text, tagOffset(shape.node)) + ": <" +
-                   shape.qualifiedName + ">: " + e.what();
+    impl->art.push_back(shape.art);
+    impl->shapes.push_back(std::move(shape));
+  }
+  result.warnings = warnings;
+  // A drawing none of whose shapes could be used is refused as a whole.
+  if (impl->shapes.empty() && !warnings.empty()) {
+    result.error = name + ": none of its shapes can be stirred (" + std::to_string(warnings.size()) +
+                   (warnings.size() == 1 ? " shape left out)" : " shapes left out)");
     return result;
   }
   result.drawing = DrawingAccess::make(std::move(impl));
@@ -764,7 +970,9 @@ void rewriteShape(const std::string& s, const Shape& shape, const std::string& d
   const auto& geometry = geometryAttributes(shape.localName);
   bool placed = false;
   for (const Attribute& a : tag.attributes) {
-    if (std::find(geometry.begin(), geometry.end(), a.name) == geometry.end()) continue;
+    // A stray "d" of the old shape goes too: a path has only the one written here.
+    if (a.name != "d" && std::find(geometry.begin(), geometry.end(), a.name) == geometry.end())
+      continue;
     const std::size_t end = a.valueEnd + 1;  // past the closing quote
     if (!placed) {
       // "d" takes the place of the first geometry attribute, with its leading whitespace.
@@ -783,16 +991,20 @@ void rewriteShape(const std::string& s, const Shape& shape, const std::string& d
   }
 }
 
+// Applies edits of the source text. Edits may touch or share an offset: at one offset an
+// insertion goes before a replacement, and the ranges of edits that overlap are removed once.
 std::string applySplices(const std::string& s, std::vector<Splice> splices) {
-  std::sort(splices.begin(), splices.end(),
-            [](const Splice& a, const Splice& b) { return a.begin < b.begin; });
+  std::stable_sort(splices.begin(), splices.end(), [](const Splice& a, const Splice& b) {
+    if (a.begin != b.begin) return a.begin < b.begin;
+    return a.begin == a.end && b.begin != b.end;
+  });
   std::string out;
   out.reserve(s.size() + 256);
   std::size_t at = 0;
   for (const Splice& sp : splices) {
-    out.append(s, at, sp.begin - at);
+    if (sp.begin > at) out.append(s, at, sp.begin - at);
     out += sp.text;
-    at = sp.end;
+    at = std::max(at, sp.end);
   }
   out.append(s, at, std::string::npos);
   return out;

@@ -56,7 +56,7 @@ class Drawing {
   Drawing& operator=(const Drawing&) = delete;
 
   const std::string& name() const;  // the file's path, or the name given with the text
-  const std::string& source() const;  // the input text as read
+  const std::string& source() const;  // the input text as read (inflated when it was compressed)
 
   const Affine& userToArtwork() const;
   const Affine& artworkToUser() const;
@@ -79,6 +79,10 @@ class Drawing {
   std::vector<AIArtHandle> pathsWithId(const std::string& id) const;
   // Number of source elements that became art.
   std::size_t shapeCount() const;
+  // The local name of the SVG element with this id ("text"), or empty when there is none.
+  std::string elementWithId(const std::string& id) const;
+  // Whether the element with this id, or one inside it, was left out of the document.
+  bool leftOut(const std::string& id) const;
 
   struct Impl;
 
@@ -91,11 +95,16 @@ class Drawing {
 struct ImportResult {
   std::unique_ptr<Drawing> drawing;  // none on error
   std::string error;                 // "file:line:column: what" and the like
+  // Shapes left out of the document (malformed, beyond the pasteboard, too many segments), one
+  // line each naming the element ("file:line:column: <path id="p1">: ..."). They are written back
+  // as they were. Also filled when the import fails because no shape at all could be used.
+  std::vector<std::string> warnings;
   explicit operator bool() const { return drawing != nullptr; }
 };
 
-// Imports SVG text (`name` is used in messages) or a file into `document`. On error nothing is
-// added to the document.
+// Imports SVG (`name` is used in messages) or a file into `document`. The bytes may be
+// gzip-compressed (.svgz); the text must be UTF-8 (or ASCII): another encoding is refused with its
+// name. On error nothing is added to the document.
 ImportResult importSvg(const std::string& text, const std::string& name, Document& document,
                        const ViewState& view, const ImportOptions& options = {});
 ImportResult importSvgFile(const std::string& path, Document& document, const ViewState& view,

@@ -1,5 +1,7 @@
 #include "tool/EventLoop.h"
 
+#include "ViewLimits.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -202,11 +204,14 @@ ASErr EventLoop::redraw() {
 bool EventLoop::applyViewChange(const HostEvent& event) {
   ViewState view = host_.view();
   if (event.center) {
-    if (!std::isfinite(event.center->h) || !std::isfinite(event.center->v)) return false;
+    if (!(std::fabs(event.center->h) <= kMaxArtworkCoordinate) ||
+        !(std::fabs(event.center->v) <= kMaxArtworkCoordinate)) {
+      return false;
+    }
     view.center = *event.center;
   }
   if (event.zoom) {
-    if (!std::isfinite(*event.zoom) || *event.zoom <= 0.0) return false;
+    if (!(*event.zoom >= kMinZoom && *event.zoom <= kMaxZoom)) return false;
     view.zoom = *event.zoom;
   }
   if (event.width) {

@@ -78,10 +78,10 @@ TEST(PanelValues, TypedAndChosenValuesReachThePlugIn) {
   EXPECT_TRUE(run.left.clean()) << run.left.describe();
   EXPECT_TRUE(contains(out, "changin grid resolution to 100\n")) << out;
   EXPECT_TRUE(contains(out, "changin grid resolution to 512\n")) << "the field holds what is typed to 8..512\n" << out;
-  EXPECT_TRUE(told(run, "event 2 (type-value): Grid Res is now 100")) << allOf(run.diagnostics);
-  EXPECT_TRUE(told(run, "event 4 (type-value): Grid Res is now 512 (1000 is held to the field's bounds)"))
+  EXPECT_TRUE(told(run, "event 3 (type-value): Grid Res is now 100")) << allOf(run.diagnostics);
+  EXPECT_TRUE(told(run, "event 5 (type-value): Grid Res is now 512 (1000 is held to the field's bounds)"))
       << allOf(run.diagnostics);
-  EXPECT_TRUE(told(run, "event 6 (choose): Viscosity is now .0")) << allOf(run.diagnostics);
+  EXPECT_TRUE(told(run, "event 7 (choose): Viscosity is now .0")) << allOf(run.diagnostics);
   EXPECT_TRUE(contains(run.panels, "panel \"Sarvello\": shown")) << run.panels;
   EXPECT_TRUE(contains(run.panels, "  Grid Res: 512\n")) << run.panels;
   EXPECT_TRUE(contains(run.panels, "  Viscosity: .0\n")) << run.panels;
@@ -107,7 +107,7 @@ TEST(PanelValues, SizeChangesTheSquareDrawnAndWhereStrokesLand) {
   EXPECT_EQ(small.squareSize, 250);
   EXPECT_EQ(squareDrawn(small.overlay), 250);
   EXPECT_EQ(squareDrawn(large.overlay), 400);
-  EXPECT_TRUE(told(small, "event 2 (type-value): Size is now 250.9")) << allOf(small.diagnostics);
+  EXPECT_TRUE(told(small, "event 3 (type-value): Size is now 250.9")) << allOf(small.diagnostics);
   // The stroke sweeps across the square it is given: the big circle only moves in the large one.
   EXPECT_GT(farthestFrom(small.before[0], small.after[0]), 5.0);
   EXPECT_LT(farthestFrom(picked.after[1], small.after[1]), 1e-3);
@@ -120,7 +120,7 @@ TEST(PanelButtons, RetryPutsTheShapesBackAndClearStopsTheFluid) {
   ASSERT_TRUE(retried.ok) << retried.error;
   EXPECT_TRUE(retried.left.clean()) << retried.left.describe();
   expectSameShapes(retried.before, retried.after);
-  EXPECT_TRUE(told(retried, "event 4 (press): pressed \"Retry\"")) << allOf(retried.diagnostics);
+  EXPECT_TRUE(told(retried, "event 5 (press): pressed \"Retry\"")) << allOf(retried.diagnostics);
 
   // After Clear the field is still: more ticks only resample the paths where they lie.
   const std::string stirred = std::string(kSwirl) + R"(, { "type": "idle", "ticks": 10 })";
@@ -150,7 +150,7 @@ TEST(PanelButtons, VisitWebsiteAsksForThePageAndChangesNothing) {
   ASSERT_TRUE(visited.ok && plain.ok) << visited.error << plain.error;
   ASSERT_EQ(visited.urls.size(), 1u);
   EXPECT_EQ(visited.urls[0].rfind("https://", 0), 0u) << visited.urls[0];
-  EXPECT_TRUE(told(visited, "event 2 (press): the plug-in asks to open " + visited.urls[0] + " in a browser"))
+  EXPECT_TRUE(told(visited, "event 3 (press): the plug-in asks to open " + visited.urls[0] + " in a browser"))
       << allOf(visited.diagnostics);
   EXPECT_TRUE(contains(out, "Open in a browser: " + visited.urls[0])) << "no browser is launched in tests: " << out;
   EXPECT_EQ(visited.svg, plain.svg);
@@ -172,18 +172,18 @@ TEST(PanelVisibility, HiddenPanelsTakeNoActionsUntilShownAgain) {
   ASSERT_TRUE(run.ok) << run.error;
   EXPECT_TRUE(run.left.clean()) << run.left.describe();
   const std::vector<std::string> expected = {
-      "event 2 (close-panel): the panel \"Sarvello\" is hidden",
-      "event 3 (choose): not done: the panel \"Sarvello\" is hidden",
-      "event 4 (menu): the panel \"Sarvello\" is shown",
-      "event 5 (choose): Grid Res is now 32",
-      "event 6 (menu): the panel \"Sarvello\" is hidden",
-      "event 7 (close-panel): the panel \"Important Infomation\" is hidden",
-      "event 8 (press): not done: the panel \"Important Infomation\" is hidden",
-      "event 9 (move-panel): not done: the panel \"Important Infomation\" is hidden",
+      "event 3 (close-panel): the panel \"Sarvello\" is hidden",
+      "event 4 (choose): not done: the panel \"Sarvello\" is hidden",
+      "event 5 (menu): the panel \"Sarvello\" is shown",
+      "event 6 (choose): Grid Res is now 32",
+      "event 7 (menu): the panel \"Sarvello\" is hidden",
+      "event 8 (close-panel): the panel \"Important Infomation\" is hidden",
+      "event 9 (press): not done: the panel \"Important Infomation\" is hidden",
+      "event 10 (move-panel): not done: the panel \"Important Infomation\" is hidden",
       // Picking the tool shows both panels again.
-      "event 11 (pick-tool): the panel \"Sarvello\" is shown",
-      "event 11 (pick-tool): the panel \"Important Infomation\" is shown",
-      "event 12 (menu): not done: the plug-in added no menu item \"Help\"",
+      "event 12 (pick-tool): the panel \"Sarvello\" is shown",
+      "event 12 (pick-tool): the panel \"Important Infomation\" is shown",
+      "event 13 (menu): not done: the plug-in added no menu item \"Help\"",
   };
   EXPECT_EQ(run.diagnostics, expected) << allOf(run.diagnostics);
   EXPECT_EQ(run.stats.actionsNotDone, 4);
@@ -209,9 +209,9 @@ TEST(PanelVisibility, WithoutPanelsEveryActionIsToldAndTheRunGoesOn) {
   EXPECT_GT(runner.vertices(), before) << "the tool works without its panels";
   EXPECT_EQ(runner.stats().actionsNotDone, 3);
   const std::string all = allOf(lines);
-  EXPECT_TRUE(contains(all, "event 2 (choose): not done: no panel shows the control \"Grid Res\"\n")) << all;
-  EXPECT_TRUE(contains(all, "event 3 (press): not done: no panel shows the button \"Retry\"\n")) << all;
-  EXPECT_TRUE(contains(all, "event 4 (close-panel): not done: the plug-in has no panel \"Sarvello\"\n")) << all;
+  EXPECT_TRUE(contains(all, "event 3 (choose): not done: no panel shows the control \"Grid Res\"\n")) << all;
+  EXPECT_TRUE(contains(all, "event 4 (press): not done: no panel shows the button \"Retry\"\n")) << all;
+  EXPECT_TRUE(contains(all, "event 5 (close-panel): not done: the plug-in has no panel \"Sarvello\"\n")) << all;
   EXPECT_EQ(runner.panels(), "no panels\n");
   EXPECT_TRUE(runner.quit(&error)) << error;
   EXPECT_TRUE(runner.outstanding().clean()) << runner.outstanding().describe();
@@ -239,7 +239,7 @@ TEST(PanelPlacement, WhereThePanelWasLeftIsWhereItComesBack) {
   const SessionRun moved = runSession(kDrawing, session(R"({ "type": "move-panel", "panel": "Sarvello", "to": [100, 50] })"),
                                       true, prefs);
   ASSERT_TRUE(moved.ok) << moved.error;
-  EXPECT_TRUE(told(moved, "event 2 (move-panel): the panel \"Sarvello\" is now at 100,50")) << allOf(moved.diagnostics);
+  EXPECT_TRUE(told(moved, "event 3 (move-panel): the panel \"Sarvello\" is now at 100,50")) << allOf(moved.diagnostics);
   EXPECT_TRUE(contains(readText(prefs), "kADM_DPLocationStr = point 100 50")) << readText(prefs);
   const SessionRun again = runSession(kDrawing, session(R"({ "type": "idle", "ticks": 1 })"), true, prefs);
   ASSERT_TRUE(again.ok) << again.error;
@@ -248,6 +248,13 @@ TEST(PanelPlacement, WhereThePanelWasLeftIsWhereItComesBack) {
   // Without the file the panel takes its first-start place again.
   const SessionRun fresh = runSession(kDrawing, session(R"({ "type": "idle", "ticks": 1 })"));
   EXPECT_FALSE(contains(fresh.panels, "shown at 100,50")) << fresh.panels;
+  // Dropped far off the screen (1440 x 900), it is placed back onto it, and saved so.
+  const SessionRun off = runSession(kDrawing, session(R"({ "type": "move-panel", "panel": "Sarvello", "to": [90000, -500] })"),
+                                    true, prefs);
+  ASSERT_TRUE(off.ok) << off.error;
+  EXPECT_TRUE(told(off, "event 3 (move-panel): the panel \"Sarvello\" is now at 1240,0 (brought back onto the screen)"))
+      << allOf(off.diagnostics);
+  EXPECT_TRUE(contains(readText(prefs), "kADM_DPLocationStr = point 1240 0")) << readText(prefs);
 }
 
 TEST(PanelPlacement, AnUnreadableFileWarnsStaysUntilTheSaveAndIsKeptBesideTheNewOne) {

@@ -173,12 +173,34 @@ TEST(Session, WhatTheSessionCannotDoIsRefusedBeforeAnythingRuns) {
   const char* unknownId = R"({ "events": [ { "type": "pick-tool" }, { "type": "select", "ids": ["ring", "nope"] } ] })";
   const SessionRun run = runSession(kDrawing, unknownId);
   EXPECT_FALSE(run.ok);
-  EXPECT_EQ(run.error, "test session: event 1 (select): test.svg has no shape or group with id \"nope\"");
+  EXPECT_EQ(run.error, "test session: event 2 (select): test.svg has no shape or group with id \"nope\"");
   EXPECT_TRUE(run.before.empty()) << "the drawing must not be loaded";
+  const std::string withText =
+      R"(<svg xmlns="http://www.w3.org/2000/svg"><path d="M0 0 L9 9"/><text id="t">Hi</text></svg>)";
+  const SessionRun text = runSession(withText, R"({ "events": [ { "type": "select", "ids": ["t"] } ] })");
+  EXPECT_EQ(text.error, "test session: event 1 (select): test.svg: \"t\" is a <text> element, and text is not stirred");
 
   const SessionRun badSvg = runSession("<svg><path d='M 0 0 L'/></svg", kPickAndLeave);
   EXPECT_FALSE(badSvg.ok);
   EXPECT_NE(badSvg.error.find("test.svg:"), std::string::npos) << badSvg.error;
+}
+
+// A picture nobody asked for (no file, and the caller keeps none) is not rendered.
+TEST(Session, PicturesAreTakenOnlyWhenAskedFor) {
+  simhost::session::SessionResult parsed = simhost::session::parseSession(
+      R"({ "events": [ { "type": "picture" }, { "type": "picture", "file": "p.png" } ] })", "s");
+  ASSERT_TRUE(parsed) << parsed.error;
+  std::vector<std::string> lines;
+  simhost::app::RunOptions options = moduleOptions(&lines);
+  options.unnamedPictures = false;
+  simhost::app::Runner runner(options);
+  std::string error;
+  ASSERT_TRUE(runner.load(kDrawing, "d.svg", *parsed.session, "s", true, &error)) << error;
+  ASSERT_TRUE(runner.start(&error)) << error;
+  ASSERT_TRUE(runner.play(*parsed.session, &error)) << error;
+  ASSERT_EQ(runner.frames().size(), 1u);
+  EXPECT_EQ(runner.frames()[0].file, "p.png");
+  ASSERT_TRUE(runner.quit(&error)) << error;
 }
 
 TEST(Session, StrokesBeforeTheToolIsPickedDoNothingAndSaySo) {
@@ -190,7 +212,7 @@ TEST(Session, StrokesBeforeTheToolIsPickedDoNothingAndSaySo) {
     EXPECT_EQ(run.after[k].segments.size(), run.before[k].segments.size());
   }
   ASSERT_EQ(run.diagnostics.size(), 1u);
-  EXPECT_EQ(run.diagnostics[0], "event 0 (stroke): the tool is not picked, the stroke does nothing");
+  EXPECT_EQ(run.diagnostics[0], "event 1 (stroke): the tool is not picked, the stroke does nothing");
 }
 
 TEST(Session, AFailingHostCallIsReportedAndLeavesNothingBehind) {

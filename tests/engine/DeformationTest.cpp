@@ -102,9 +102,51 @@ TEST_F(EngineTest, FailingCaptureReturnsTheHostCode) {
   host.faults().failCall("AIMatchingArt.GetMatchingArt", 1, kBadParameterErr);
   EXPECT_EQ(engine->prepare(), kBadParameterErr);
   EXPECT_EQ(engine->running, 1);
-  host.faults().failCall("AIPath.GetPathSegments", 2, kDeadArtErr);
-  EXPECT_EQ(engine->recordPolygons(), kDeadArtErr);
-  EXPECT_EQ(engine->captured_arts.size(), 1u);
+}
+
+TEST_F(EngineTest, CaptureFailingPartWayLeavesNothingForRetry) {
+  const auto shape = circle(0, 0, 10);
+  const AIArtHandle first = host.document().addPath(shape, true);
+  const AIArtHandle second = host.document().addPath(circle(5, 5, 20), false);
+  ASSERT_EQ(engine->recordPolygons(), 0);
+  ASSERT_EQ(engine->captured_arts.size(), 2u);
+  const auto before = segments(second);
+  for (int nth : {2, 6}) {  // within the first path, then within the second
+    host.faults().failCall("AIPath.GetPathSegments", nth, kDeadArtErr);
+    EXPECT_EQ(engine->recordPolygons(), kDeadArtErr);
+    host.faults().clear();
+    EXPECT_TRUE(engine->captured_arts.empty());
+    EXPECT_TRUE(engine->captured_segments.empty());
+    EXPECT_EQ(engine->retry(), 0);
+    ASSERT_EQ(segments(first).size(), shape.size());
+    for (std::size_t i = 0; i < shape.size(); ++i) EXPECT_TRUE(sameSegment(segments(first)[i], shape[i]));
+    ASSERT_EQ(segments(second).size(), before.size());
+  }
+}
+
+TEST_F(EngineTest, FailedStepsLeaveClosedPathsAsTheyWere) {
+  const auto shape = circle(0, 0, 50);
+  const AIArtHandle ring = host.document().addPath(shape, true);
+  const auto expectUnchanged = [&] {
+    const auto now = segments(ring);
+    ASSERT_EQ(now.size(), shape.size());
+    for (std::size_t i = 0; i < shape.size(); ++i) EXPECT_TRUE(sameSegment(now[i], shape[i]));
+  };
+  for (int tick = 0; tick < 3; ++tick) {  // a refused segment block, then a failing conversion
+    host.faults().refuseAllocation(1);
+    EXPECT_EQ(engine->advect_and_subdivide(kRect), kOutOfMemoryErr);
+    host.faults().clear();
+    expectUnchanged();
+    host.faults().failCall("AIPathConstruction.CurvesToPoints", 1, kBadParameterErr);
+    EXPECT_EQ(engine->advect_and_subdivide(kRect), kBadParameterErr);
+    host.faults().clear();
+    expectUnchanged();
+  }
+  // A failure while the polyline is written puts the read segments back.
+  host.faults().failCall("AIPath.SetPathSegments", 30, kBadParameterErr);
+  EXPECT_EQ(engine->advect_and_subdivide(kRect), kBadParameterErr);
+  host.faults().clear();
+  expectUnchanged();
 }
 
 // ---- The deformation step ----------------------------------------------------------------------
@@ -243,13 +285,13 @@ TEST_F(VertexLimitTest, TheLimitIs29990Points) {
   ASSERT_EQ(host.alerts().size(), 1u);
   EXPECT_EQ(host.alerts()[0].text, kLimitAlert);
   EXPECT_EQ(segments(over).size(), 2u);   // not rewritten
-  EXPECT_EQ(segments(small).size(), 5u);  // the explicit closing segment stays
+  EXPECT_EQ(segments(small).size(), 4u);  // not rewritten, and no closing segment added
   EXPECT_GT(engine->vertex_total, 29991);
   EXPECT_EQ(engine->N, 32);  // the regrid still runs
 
   // Stopped: no further step changes anything until prepare.
   EXPECT_EQ(engine->advect_and_subdivide(kRect), 0);
-  EXPECT_EQ(segments(small).size(), 5u);
+  EXPECT_EQ(segments(small).size(), 4u);
   EXPECT_EQ(host.alerts().size(), 1u);
 }
 

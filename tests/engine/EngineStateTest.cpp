@@ -27,11 +27,14 @@ TEST_F(EngineTest, ConstructionAndParameters) {
                 engine->v_prev[k] == 0);
   EXPECT_EQ(host.outstanding().spBlocks, kGridBlocks);
 
-  // Negative and NaN values change nothing and write nothing.
+  // Negative and non-finite values change nothing and write nothing.
   const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
   CaptureStdout();
   engine->setParameter(-1, -1, -1, -1, -1, 400);
   engine->setParameter(nan, nan, nan, -5, nan, -1);
+  engine->setParameter(inf, inf, inf, -1, inf, -1);
+  engine->setParameter(-1, -1, 1e36f, -1, -1, -1);  // a force whose scale overflows
   EXPECT_EQ(GetCapturedStdout(), "");
   EXPECT_EQ(engine->viscosity, 0.0005f);
   EXPECT_EQ(engine->dt, 0.01f);

@@ -87,14 +87,21 @@ TEST_F(ToolCycle, FailingStepsOfSelectionSkipTheRestAndAnswerZero) {
   EXPECT_EQ(host.view().showEdges, 0);
   EXPECT_GT(segments(art), 4u);
 
-  // Leaving: a failing timer switch skips everything after it.
-  host.faults().failCall("AITimer.SetTimerActive", 1, kBadParameterErr);
+  // Leaving: whichever step fails, the others still run; the option is restored and the
+  // timer and the annotator are switched off.
   EXPECT_EQ(sendTool(kAIToolDeselectSelector), kNoErr);
-  EXPECT_TRUE(annotatorActive());
-  EXPECT_EQ(host.view().showEdges, 0);
-  EXPECT_EQ(sendTool(kAIToolDeselectSelector), kNoErr);
-  EXPECT_FALSE(annotatorActive());
-  EXPECT_EQ(host.view().showEdges, 1);
+  for (const char* operation : {"AITimer.SetTimerActive", "AIAnnotator.SetAnnotatorActive",
+                                "AIAnnotator.InvalAnnotationRect"}) {
+    SCOPED_TRACE(operation);
+    EXPECT_EQ(sendTool(kAIToolSelectSelector), kNoErr);
+    EXPECT_EQ(host.view().showEdges, 0);
+    host.faults().failCall(operation, 1, kBadParameterErr);
+    EXPECT_EQ(sendTool(kAIToolDeselectSelector), kNoErr);
+    host.faults().clear();
+    EXPECT_EQ(host.view().showEdges, 1);
+    EXPECT_EQ(timerActive(), std::string(operation) == "AITimer.SetTimerActive");
+    EXPECT_EQ(annotatorActive(), std::string(operation) == "AIAnnotator.SetAnnotatorActive");
+  }
   EXPECT_TRUE(host.alerts().empty());
 }
 

@@ -76,43 +76,63 @@ TEST(Session, ViewChangesAndDefaults) {
 
 TEST(Session, MalformedEventsNameTheEventAndTheProblem) {
   EXPECT_EQ(eventError(R"({"type": "jump"})"),
-            "s.json: event 1 (jump): unknown event type \"jump\" (known: select, view, pick-tool, "
+            "s.json: event 2 (jump): unknown event type \"jump\" (known: select, view, pick-tool, "
             "leave-tool, stroke, idle, picture, choose, type-value, press, menu, close-panel, move-panel)");
-  EXPECT_EQ(eventError(R"({"drags": 3})"), "s.json: event 1: the event has no \"type\"");
-  EXPECT_EQ(eventError(R"(42)"), "s.json: event 1: an event must be an object with a \"type\"");
-  EXPECT_EQ(eventError(R"({"type": 3})"), "s.json: event 1: \"type\" must be a string");
+  EXPECT_EQ(eventError(R"({"drags": 3})"), "s.json: event 2: the event has no \"type\"");
+  EXPECT_EQ(eventError(R"(42)"), "s.json: event 2: an event must be an object with a \"type\"");
+  EXPECT_EQ(eventError(R"({"type": 3})"), "s.json: event 2: \"type\" must be a string");
   // Strokes.
   EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0]], "drags": -1})"),
-            "s.json: event 1 (stroke): \"drags\" must be a whole number from 0 to 10000000");
+            "s.json: event 2 (stroke): \"drags\" must be a whole number from 0 to 10000000");
   EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0]], "drags": 2.5})"),
-            "s.json: event 1 (stroke): \"drags\" must be a whole number from 0 to 10000000");
+            "s.json: event 2 (stroke): \"drags\" must be a whole number from 0 to 10000000");
   EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0]]})"),
-            "s.json: event 1 (stroke): the stroke has no \"drags\" (the number of drag events)");
+            "s.json: event 2 (stroke): the stroke has no \"drags\" (the number of drag events)");
   EXPECT_EQ(eventError(R"({"type": "stroke", "points": [], "drags": 1})"),
-            "s.json: event 1 (stroke): \"points\" must be a non-empty list of [x, y] pairs");
+            "s.json: event 2 (stroke): \"points\" must be a non-empty list of [x, y] pairs");
   EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0], [1, "a"]], "drags": 1})"),
-            "s.json: event 1 (stroke): point 1 must be a pair of numbers [x, y]");
+            "s.json: event 2 (stroke): point 2 must be a pair of numbers [x, y]");
   EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0]], "drags": 1, "units": "px"})"),
-            "s.json: event 1 (stroke): \"units\" must be \"fraction\" or \"artwork\"");
+            "s.json: event 2 (stroke): \"units\" must be \"fraction\" or \"artwork\"");
   EXPECT_EQ(eventError(R"({"type": "stroke", "point": [[0, 0]], "drags": 1})"),
-            "s.json: event 1 (stroke): unknown key \"point\"");
+            "s.json: event 2 (stroke): unknown key \"point\"");
   // Selections, views, idle ticks.
   EXPECT_EQ(eventError(R"({"type": "select", "paths": "some"})"),
-            "s.json: event 1 (select): \"paths\" must be \"all\" or \"none\"");
+            "s.json: event 2 (select): \"paths\" must be \"all\" or \"none\"");
   EXPECT_EQ(eventError(R"({"type": "select", "paths": "all", "ids": ["a"]})"),
-            "s.json: event 1 (select): give either \"paths\" (\"all\" or \"none\") or \"ids\"");
+            "s.json: event 2 (select): give either \"paths\" (\"all\" or \"none\") or \"ids\"");
   EXPECT_EQ(eventError(R"({"type": "select", "ids": ["a", ""]})"),
-            "s.json: event 1 (select): \"ids\" must hold non-empty strings");
-  EXPECT_EQ(eventError(R"({"type": "view", "zoom": 0})"), "s.json: event 1 (view): \"zoom\" must be greater than 0");
+            "s.json: event 2 (select): \"ids\" must hold non-empty strings");
+  EXPECT_EQ(eventError(R"({"type": "view", "zoom": 0})"), "s.json: event 2 (view): \"zoom\" must be greater than 0");
   EXPECT_EQ(eventError(R"({"type": "view"})"),
-            "s.json: event 1 (view): give at least one of \"width\", \"height\", \"zoom\", \"center\", \"scroll\"");
+            "s.json: event 2 (view): give at least one of \"width\", \"height\", \"zoom\", \"center\", \"scroll\"");
   EXPECT_EQ(eventError(R"({"type": "view", "width": 100000})"),
-            "s.json: event 1 (view): \"width\" must be a whole number from 1 to 16384");
+            "s.json: event 2 (view): \"width\" must be a whole number from 1 to 16384");
   EXPECT_EQ(eventError(R"({"type": "view", "center": [0, 0], "scroll": [1, 1]})"),
-            "s.json: event 1 (view): give \"center\" or \"scroll\", not both");
-  EXPECT_EQ(eventError(R"({"type": "idle"})"), "s.json: event 1 (idle): the idle event has no \"ticks\"");
+            "s.json: event 2 (view): give \"center\" or \"scroll\", not both");
+  EXPECT_EQ(eventError(R"({"type": "idle"})"), "s.json: event 2 (idle): the idle event has no \"ticks\"");
   EXPECT_EQ(eventError(R"({"type": "pick-tool", "now": true})"),
-            "s.json: event 1 (pick-tool): unknown key \"now\"");
+            "s.json: event 2 (pick-tool): unknown key \"now\"");
+  // Values the host cannot take are refused before the run.
+  EXPECT_EQ(eventError(R"({"type": "view", "zoom": 1e300})"),
+            "s.json: event 2 (view): \"zoom\" must be from 0.001 to 1000 (pixels per artwork unit)");
+  EXPECT_EQ(eventError(R"({"type": "view", "zoom": 1e-300})"),
+            "s.json: event 2 (view): \"zoom\" must be from 0.001 to 1000 (pixels per artwork unit)");
+  EXPECT_EQ(eventError(R"({"type": "view", "scroll": [1e300, 0]})"),
+            "s.json: event 2 (view): the view's centre would be 1e+300, 0: it must stay within 1e+06 "
+            "artwork units of the origin");
+  EXPECT_EQ(eventError(R"({"type": "stroke", "points": [[0, 0], [1e300, 0]], "drags": 1})"),
+            "s.json: event 2 (stroke): point 2 must be within 1000 squares of the overlay square");
+  EXPECT_EQ(eventError(R"({"type": "stroke", "units": "artwork", "points": [[0, -2e6]], "drags": 1})"),
+            "s.json: event 2 (stroke): point 1 must be within 1e+06 artwork units of the origin");
+  // Numbers beyond doubles and keys given twice are the file's clear error.
+  for (const char* text : {R"({"events": [], "x": 3e333})", R"({"events": [{"type": "view", "zoom": 1e400}]})"}) {
+    const SessionResult r = parseSession(text, "s.json");
+    EXPECT_FALSE(r);
+    EXPECT_EQ(r.error.rfind("s.json: not valid JSON: number overflow parsing '", 0), 0u) << r.error;
+  }
+  const SessionResult twice = parseSession(R"({"events": [{"type": "idle", "ticks": 1, "ticks": 2}]})", "s.json");
+  EXPECT_EQ(twice.error, "s.json: the key \"ticks\" is given twice in one object");
 }
 
 TEST(Session, MalformedFilesAreRefusedBeforeAnyEvent) {
@@ -126,8 +146,9 @@ TEST(Session, MalformedFilesAreRefusedBeforeAnyEvent) {
   EXPECT_EQ(parseSession(R"({"events": [], "fit": 1})", "x").error, "x: \"fit\" must be true or false");
   EXPECT_EQ(parseSession(R"({"events": [], "view": {"zoom": -1}})", "x").error,
             "x: view: \"zoom\" must be greater than 0");
-  EXPECT_EQ(parseSessionFile("/nonexistent/run.json").error, "/nonexistent/run.json: cannot read the session file");
-  EXPECT_EQ(parseSessionFile("/").error, "/: cannot read the session file");
+  EXPECT_EQ(parseSessionFile("/nonexistent/run.json").error,
+            "/nonexistent/run.json: cannot read the session file: No such file or directory");
+  EXPECT_EQ(parseSessionFile("/").error, "/: cannot read the session file: Is a directory");
   // A file without end is not read until memory runs out.
   EXPECT_EQ(parseSessionFile("/dev/zero").error, "/dev/zero: cannot read the session file: larger than 16 MB");
 }
@@ -179,13 +200,13 @@ TEST(Session, PanelActionsParse) {
 
 TEST(Session, MalformedPanelActionsNameTheEventAndTheProblem) {
   EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid", "preset": 1})"),
-            "s.json: event 1 (choose): unknown control \"Grid\": \"control\" must be \"Viscosity\", "
+            "s.json: event 2 (choose): unknown control \"Grid\": \"control\" must be \"Viscosity\", "
             "\"Time Step\", \"Force\", \"Grid Res\", \"Sampling\" or \"Size\"");
   EXPECT_EQ(eventError(R"({"type": "choose", "preset": 1})"),
-            "s.json: event 1 (choose): the event has no \"control\" (\"Viscosity\", \"Time Step\", "
+            "s.json: event 2 (choose): the event has no \"control\" (\"Viscosity\", \"Time Step\", "
             "\"Force\", \"Grid Res\", \"Sampling\" or \"Size\")");
   const std::string gridPresets =
-      "s.json: event 1 (choose): \"preset\" of \"Grid Res\" must be a position from 1 to 5 or one of "
+      "s.json: event 2 (choose): \"preset\" of \"Grid Res\" must be a position from 1 to 5 or one of "
       "\"16\", \"32\", \"64\", \"128\" or \"256\"";
   EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": 6})"), gridPresets + ", not 6");
   EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": 0})"), gridPresets + ", not 0");
@@ -194,32 +215,32 @@ TEST(Session, MalformedPanelActionsNameTheEventAndTheProblem) {
             gridPresets + ", not \"100\"");
   EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res", "preset": true})"), gridPresets);
   EXPECT_EQ(eventError(R"({"type": "choose", "control": "Grid Res"})"),
-            "s.json: event 1 (choose): the event has no \"preset\" (its position in the list, from 1, or its text)");
+            "s.json: event 2 (choose): the event has no \"preset\" (its position in the list, from 1, or its text)");
   for (const std::string typed : {"fast", "4 kg", "", "nan", "1e999", "0x10", "0x1p3"}) {
     EXPECT_EQ(eventError(R"({"type": "type-value", "control": "Force", "value": ")" + typed + "\"}"),
-              "s.json: event 1 (type-value): \"" + typed +
+              "s.json: event 2 (type-value): \"" + typed +
                   "\" is not a number: \"value\" must be a number, or a string holding one");
   }
   EXPECT_EQ(eventError(R"({"type": "type-value", "control": "Force", "value": [4]})"),
-            "s.json: event 1 (type-value): \"value\" must be a number, or a string holding one");
+            "s.json: event 2 (type-value): \"value\" must be a number, or a string holding one");
   EXPECT_EQ(eventError(R"({"type": "type-value", "control": "Force"})"),
-            "s.json: event 1 (type-value): the event has no \"value\" (the number typed into the field)");
+            "s.json: event 2 (type-value): the event has no \"value\" (the number typed into the field)");
   EXPECT_EQ(eventError(R"({"type": "press", "button": "OK"})"),
-            "s.json: event 1 (press): unknown button \"OK\": \"button\" must be \"Clear\", \"Retry\" or "
+            "s.json: event 2 (press): unknown button \"OK\": \"button\" must be \"Clear\", \"Retry\" or "
             "\"Visit website\"");
   EXPECT_EQ(eventError(R"({"type": "press", "button": 15})"),
-            "s.json: event 1 (press): \"button\" must be \"Clear\", \"Retry\" or \"Visit website\"");
+            "s.json: event 2 (press): \"button\" must be \"Clear\", \"Retry\" or \"Visit website\"");
   EXPECT_EQ(eventError(R"({"type": "press", "button": "Clear", "twice": true})"),
-            "s.json: event 1 (press): unknown key \"twice\"");
+            "s.json: event 2 (press): unknown key \"twice\"");
   EXPECT_EQ(eventError(R"({"type": "menu"})"),
-            "s.json: event 1 (menu): \"item\" must be the name of a menu item, such as \"Sarvello\"");
+            "s.json: event 2 (menu): \"item\" must be the name of a menu item, such as \"Sarvello\"");
   EXPECT_EQ(eventError(R"({"type": "close-panel", "panel": "Important Information"})"),
-            "s.json: event 1 (close-panel): unknown panel \"Important Information\": \"panel\" must be "
+            "s.json: event 2 (close-panel): unknown panel \"Important Information\": \"panel\" must be "
             "\"Sarvello\" or \"Important Infomation\"");
   EXPECT_EQ(eventError(R"({"type": "move-panel", "panel": "Sarvello"})"),
-            "s.json: event 1 (move-panel): the event has no \"to\" (the panel's new [left, top])");
+            "s.json: event 2 (move-panel): the event has no \"to\" (the panel's new [left, top])");
   EXPECT_EQ(eventError(R"({"type": "move-panel", "panel": "Sarvello", "to": [1.5, 0]})"),
-            "s.json: event 1 (move-panel): \"to\" must be whole pixels from -100000 to 100000");
+            "s.json: event 2 (move-panel): \"to\" must be whole pixels from -100000 to 100000");
   EXPECT_EQ(eventError(R"({"type": "move-panel", "panel": "Sarvello", "to": [0]})"),
-            "s.json: event 1 (move-panel): \"to\" must be a pair of numbers [x, y]");
+            "s.json: event 2 (move-panel): \"to\" must be a pair of numbers [x, y]");
 }

@@ -131,6 +131,12 @@ TEST(PathData, ArcsFollowTheEllipseAndTheFlags) {
   // Flags need no separators.
   const Geometry compact = parse("M0 0a10 10 0 0110 0");
   expectAt(compact[0].anchors.back().p, 10, 0);
+  // Ends far apart compared with the radii: the scale does not overflow, every point is finite.
+  for (const char* far : {"M8 5A7 7 1 000 1e206", "M8 5A1e-300 1e-300 0 0 1 1e300 1e300"}) {
+    const Geometry g = parse(far);
+    for (const Anchor& a : g[0].anchors)
+      for (Vec v : {a.p, a.in, a.out}) EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y)) << far;
+  }
 }
 
 TEST(PathData, SubpathsAndClosing) {

@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <algorithm>
+#include <pugixml.hpp>
+#include <zlib.h>
 
 #include <unistd.h>
 
@@ -178,6 +181,14 @@ TEST(SvgImport, NestedViewportsAndUnits) {
   EXPECT_FLOAT_EQ(l.segments[0].p.v, -10);
   EXPECT_FLOAT_EQ(l.segments[1].p.h, 96);
   EXPECT_FLOAT_EQ(l.segments[1].p.v, -50);
+  // An em is the font size as the renderer takes it: 12 unless the element or a group around it
+  // sets another (an ex is half of it).
+  auto em = import(R"svg(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100">
+      <line id="a" x2="1em" y2="2ex"/><g style="fill: red; font-size: 20px"><g font-size="50%">
+      <line id="b" x2="1em"/></g></g></svg>)svg", noFit);
+  EXPECT_FLOAT_EQ(artOf(*em, em->drawing->pathsWithId("a")[0]).segments[1].p.h, 12);
+  EXPECT_FLOAT_EQ(artOf(*em, em->drawing->pathsWithId("a")[0]).segments[1].p.v, -12);
+  EXPECT_FLOAT_EQ(artOf(*em, em->drawing->pathsWithId("b")[0]).segments[1].p.h, 10);
 }
 
 TEST(SvgImport, HiddenAndForeignContentIsNotImported) {
@@ -197,24 +208,97 @@ TEST(SvgImport, InvalidInputNamesTheFileAndThePlace) {
   EXPECT_EQ(importError("<svg>\n  <g></svg>"), "bad.svg:2:8: not well-formed XML: Start-end tags mismatch");
   EXPECT_EQ(importError("<html/>"), "bad.svg: not an SVG document: the root element is <html>, not <svg>");
   EXPECT_EQ(importError("plain text"), "bad.svg:1:11: not well-formed XML: No document element found");
-  EXPECT_EQ(importError("<svg>\n<rect/>\n  <path d=\"M0 0 L1\"/></svg>"),
-            "bad.svg:3:3: <path> attribute d: expected a number at character 8");
-  EXPECT_EQ(importError("<svg><g transform=\"scale(1 2 3)\"><path d=\"M0 0 L1 1\"/></g></svg>"),
-            "bad.svg:1:6: <g> attribute transform: wrong number of arguments to scale at character 1");
-  EXPECT_EQ(importError("<svg><circle r=\"-2\"/></svg>"), "bad.svg:1:6: <circle> attribute r: must not be negative");
-  EXPECT_EQ(importError("<svg><polygon points=\"1 2 3\"/></svg>"),
-            "bad.svg:1:6: <polygon> attribute points: an odd number of coordinates (3)");
-  EXPECT_EQ(importError("<svg><rect width=\"3furlongs\" height=\"1\"/></svg>"),
-            "bad.svg:1:6: <rect> attribute width: unknown unit \"furlongs\"");
-  EXPECT_EQ(importError("<svg viewBox=\"0 0 10 10\"><path d=\"M0 0 L1e200 0\"/></svg>"),
-            "bad.svg:1:26: <path>: coordinates beyond the range of artwork coordinates");
   std::string deep = "<svg>";
   for (int k = 0; k < 300; ++k) deep += "<g>";
   for (int k = 0; k < 300; ++k) deep += "</g>";
   EXPECT_NE(importError(deep + "</svg>").find("nested deeper than 256 levels"), std::string::npos);
-  // A valid shape before a broken one is not left in the document either.
-  EXPECT_NE(importError("<svg><rect width=\"1\" height=\"1\"/><path d=\"Q\"/></svg>"), "");
+  // A drawing none of whose shapes can be used is refused, with the reasons as warnings.
+  Document none;
+  ImportResult bad = importSvg("<svg><path d=\"Q\"/></svg>", "bad.svg", none, ViewState{});
+  EXPECT_EQ(bad.error, "bad.svg: none of its shapes can be stirred (1 shape left out)");
+  ASSERT_EQ(bad.warnings.size(), 1u);
+  EXPECT_EQ(none.size(), 0u);
+}
 
+// One bad element is left out of the document with a warning naming it, written back byte for
+// byte, and the rest of the drawing is imported.
+TEST(SvgImport, BadElementsAreLeftOutAndWrittenBackAsTheyWere) {
+  std::string many = "M0 0";
+  for (int k = 0; k < 33000; ++k) many += " L" + std::to_string(k % 7) + " 1";
+  struct Case {
+    std::string element;
+    std::string warning;  // after "bad.svg:2:1: "
+  };
+  const Case cases[] = {
+      {"<path id=\"p\" d=\"M0 0 L1\"/>",
+       "<path id=\"p\">: left out, written back as it was: attribute d: expected a number at character 8"},
+      {"<path d=\"M0 0 L5 5 Q\"/>", "<path>: left out, written back as it was: attribute d: expected a number at character 12"},
+      {"<path d=\"M0 0 L1e400 0\"/>", "<path>: left out, written back as it was: attribute d: expected a number at character 7"},
+      {"<path d=\"M0 0 L1e200 0\"/>", "<path>: left out, written back as it was: its coordinates reach beyond the host's pasteboard"},
+      {"<path transform=\"scale(1e6)\" d=\"M0 0 L10 10\"/>", "<path>: left out, written back as it was: its coordinates reach beyond the host's pasteboard"},
+      {"<path transform=\"skewX(90)\" d=\"M0 0 L10 10\"/>", "<path>: left out, written back as it was: its coordinates reach beyond the host's pasteboard"},
+      {"<path d=\"" + many + "\"/>", "<path>: left out, written back as it was: a path holds at most 32767 segments"},
+      {"<g transform=\"scale(1 2 3)\"><path d=\"M0 0 L1 1\"/></g>",
+       "<g>: left out, written back as it was: attribute transform: wrong number of arguments to scale at character 1"},
+      {"<circle r=\"-2\"/>", "<circle>: left out, written back as it was: attribute r: must not be negative"},
+      {"<polygon points=\"1 2 3\"/>", "<polygon>: left out, written back as it was: attribute points: an odd number of coordinates (3)"},
+      {"<rect width=\"3furlongs\" height=\"1\"/>", "<rect>: left out, written back as it was: attribute width: unknown unit \"furlongs\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.element.substr(0, 60));
+    const std::string text = "<svg viewBox=\"0 0 20 20\">\n" + c.element +
+                             "\n<rect id=\"ok\" width=\"5\" height=\"5\"/></svg>";
+    Imported i;
+    ImportResult r = importSvg(text, "bad.svg", i.document, i.view);
+    ASSERT_TRUE(r) << r.error;
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0], "bad.svg:2:1: " + c.warning);
+    i.drawing = std::move(r.drawing);
+    ASSERT_EQ(i.drawing->paths().size(), 1u);
+    EXPECT_EQ(i.drawing->pathsWithId("ok").size(), 1u);
+    moveAll(i, 1, 0);
+    const std::string out = exported(i);
+    EXPECT_EQ(out.substr(0, out.find("<path id=\"ok\"")), text.substr(0, text.find("<rect id=\"ok\"")));
+  }
+}
+
+TEST(SvgImport, IdsTellWhatTheyName) {
+  auto i = import(R"(<svg xmlns="http://www.w3.org/2000/svg"><text id="t">Hi</text>
+      <g id="g"><path id="bad" d="M0"/></g><path id="p" d="M0 0 L1 1"/></svg>)");
+  EXPECT_EQ(i->drawing->elementWithId("t"), "text");
+  EXPECT_EQ(i->drawing->elementWithId("p"), "path");
+  EXPECT_EQ(i->drawing->elementWithId("nothing"), "");
+  EXPECT_TRUE(i->drawing->leftOut("g"));
+  EXPECT_TRUE(i->drawing->leftOut("bad"));
+  EXPECT_FALSE(i->drawing->leftOut("p"));
+}
+
+TEST(SvgImport, CompressedDrawingsAreReadAndOtherEncodingsNamed) {
+  const std::string text = kSquare;
+  // gzip of kSquare, as gzip -9 writes it.
+  std::string gz(compressBound(text.size()) + 32, '\0');
+  z_stream z{};
+  ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(gz.data());
+  z.avail_out = static_cast<uInt>(gz.size());
+  ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  gz.resize(z.total_out);
+  deflateEnd(&z);
+  auto i = import(gz);
+  EXPECT_EQ(i->drawing->paths().size(), 1u);
+  EXPECT_EQ(exported(*i), text);
+  EXPECT_EQ(importError(gz.substr(0, gz.size() / 2)).rfind("bad.svg: the compressed drawing is broken", 0), 0u);
+
+  const std::string utf16("\xFF\xFE<\0s\0v\0g\0/\0>\0", 14);
+  EXPECT_EQ(importError(utf16), "bad.svg: the drawing is written in UTF-16, which is not supported: save it as UTF-8");
+  EXPECT_EQ(importError("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><svg/>"),
+            "bad.svg: the drawing declares the encoding \"ISO-8859-1\", which is not supported: save it as UTF-8");
+  EXPECT_EQ(import("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + text)->drawing->paths().size(), 1u);
+}
+
+TEST(SvgImport, UnreadableFilesSayWhy) {
   Document document;
   ImportResult r = importSvgFile("/nonexistent/drawing.svg", document, ViewState{});
   EXPECT_EQ(r.error, "/nonexistent/drawing.svg: cannot read the file: No such file or directory");
@@ -287,6 +371,52 @@ TEST(SvgExport, PolylinesOfTheToolAreWrittenInTheInputCoordinates) {
   }
   EXPECT_EQ(exported(*i),
             R"svg(<svg xmlns="http://www.w3.org/2000/svg"><g transform="translate(100 0)"><path d="M4,0 L0,2 L-4,0 Z"></path></g></svg>)svg");
+}
+
+TEST(SvgExport, StrayGeometryAndDotsAreWrittenSoReadersTakeThem) {
+  ImportOptions noFit;
+  noFit.fit = false;
+  // A shape that is not a path with a stray "d": the written path has one "d" only.
+  auto line = import(R"(<svg xmlns="http://www.w3.org/2000/svg"><line d="M0 0" x2="1"/></svg>)", noFit);
+  moveAll(*line, 1, 0);
+  pugi::xml_document xml;
+  const std::string out = exported(*line);
+  ASSERT_TRUE(xml.load_string(out.c_str())) << out;
+  EXPECT_EQ(std::string(xml.child("svg").child("path").attribute("d").value()), "M1,0 L2,0");
+  EXPECT_FALSE(xml.child("svg").child("path").attribute("d").next_attribute());
+
+  // A dot (a zero-length subpath, drawn by round caps) that the tool left as one point.
+  auto dot = import(R"(<svg xmlns="http://www.w3.org/2000/svg"><path d="M20 20 L20 20"/></svg>)", noFit);
+  Art& art = *dot->document.find(dot->drawing->paths()[0]);
+  ASSERT_EQ(art.segments.size(), 2u);
+  art.segments.resize(1);
+  EXPECT_NE(exported(*dot).find("d=\"M20,20 L20,20\""), std::string::npos) << exported(*dot);
+}
+
+// The view export replaces the root's viewport whatever the order of its attributes.
+TEST(SvgExport, ViewExportTakesTheRootAttributesInAnyOrder) {
+  std::vector<std::string> attributes = {"width=\"16\"", "height=\"16\"", "viewBox=\"0 0 16 16\"",
+                                         "xmlns=\"http://www.w3.org/2000/svg\"",
+                                         "preserveAspectRatio=\"xMidYMid\""};
+  std::sort(attributes.begin(), attributes.end());
+  do {
+    std::string root = "<svg";
+    for (const std::string& a : attributes) root += " " + a;
+    const std::string text = root + "><path d=\"M1 1 L5 5\"/></svg>";
+    SCOPED_TRACE(root);
+    auto i = import(text);
+    moveAll(*i, 1, 0);
+    std::string out, error;
+    ASSERT_TRUE(exportSvgForView(*i->drawing, i->document, -2, -3, 20, 30, &out, &error)) << error;
+    pugi::xml_document xml;
+    ASSERT_TRUE(xml.load_string(out.c_str())) << out;
+    const pugi::xml_node svg = xml.child("svg");
+    EXPECT_EQ(std::string(svg.attribute("viewBox").value()), "-2 -3 20 30");
+    EXPECT_EQ(std::string(svg.attribute("width").value()), "20");
+    EXPECT_EQ(std::string(svg.attribute("preserveAspectRatio").value()), "none");
+    EXPECT_EQ(std::distance(svg.attributes_begin(), svg.attributes_end()), 6);
+    EXPECT_TRUE(svg.child("path"));
+  } while (std::next_permutation(attributes.begin(), attributes.end()));
 }
 
 // A drawing file without end (a device, a pipe that never closes) is refused at a size limit
