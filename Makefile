@@ -45,7 +45,7 @@ check-arm64:
 # libFuzzer over every parser of outside input and the whole pipeline, FUZZ_SECONDS per target,
 # built with Debian's clang (installed here, not by the other commands).
 fuzz: deps
-	@./scripts/install-fuzz-deps.sh
+	@./scripts/install-deps.sh clang libclang-rt-14-dev
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVELLO_FUZZ=ON -DSARVELLO_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_all
 	./scripts/run-fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages the build and the tests need, when they are missing; given
+# package names, those instead (the fuzzing and the ARM64 check bring their own).
 # As root it runs apt-get; otherwise it prints the apt-get line to run and fails.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   libpugixml-dev librsvg2-dev libcairo2-dev nlohmann-json3-dev
   zlib1g-dev bootstrap-icons fonts-dejavu-core
 )
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
