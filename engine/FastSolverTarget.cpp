@@ -6,7 +6,8 @@
 // through the same operations in the same order, in the same precisions; only the order in which
 // independent cells are visited changes, and the vectors hold several cells at once:
 // - Sources, divergence, gradient and advection are independent per cell: W neighbouring cells
-//   of a row form a vector. The advection's bicubic samples load their stencils by gathering.
+//   of a row form a vector. The advection's bicubic samples load each stencil row of a cell as
+//   one block of four floats and transpose the blocks into columns.
 // - A Gauss-Seidel sweep must let each cell see the new values of (i-1, j) and (i, j-1) and the
 //   old ones of (i+1, j) and (i, j+1). The interior rows are cut into bands of W rows; within a
 //   band, lane k (row j0+k) handles column t-k at step t, a wavefront along the anti-diagonal,
