@@ -390,8 +390,10 @@ void printSummary(std::ostream& out, const std::string& what, const Outcome& out
   }
   if (s.stoppedAtLimit) out << "The tool stopped the run: a path grew beyond its vertex limit.\n";
   if (s.leftOut > 0) {
-    out << s.leftOut << (s.leftOut == 1 ? " shape was" : " shapes were")
-        << " left out of the document and written back as they were (see the warnings above).\n";
+    out << s.leftOut
+        << (s.leftOut == 1 ? " shape was left out of the document and written back as it was"
+                           : " shapes were left out of the document and written back as they were")
+        << " (see the warnings above).\n";
   }
   out << s.drags << " drag events, " << s.timerTicks << " timer ticks, " << s.draws
       << " fluid steps in " << seconds(s.seconds) << ".\n";
