@@ -420,6 +420,50 @@ void set_bnd_banded(const Bands& g, int b, float* x) {
   g.at(x, N + 1, N + 1) = 0.5f * (g.at(x, N, N + 1) + g.at(x, N + 1, N));
 }
 
+// The part of set_bnd_banded that depends on the rows of bands first..end-1: their side walls,
+// and the top or the bottom wall when they hold row 1 or row N. The corners are left alone.
+void group_walls(const Bands& g, int b, float* x, int first, int end) {
+  const int N = g.N;
+  const int S = g.stride;
+  const bool negate_sides = b == kBoundaryHorizontal;
+  const bool negate_ends = b == kBoundaryVertical;
+  for (int band = first; band < end; ++band) {
+    float* base = g.band(x, band);
+    for (int k = 0; k < W; ++k) {
+      const float y = base[(k + 1) * W + k];
+      base[k * W + k] = negate_sides ? -y : y;
+      int last = N + k;
+      if (last >= S) last -= S;
+      int beyond = N + 1 + k;
+      if (beyond >= S) beyond -= S;
+      const float z = base[last * W + k];
+      base[beyond * W + k] = negate_sides ? -z : z;
+    }
+  }
+  if (first == 0) {
+    const float* top = g.band(x, 0);
+    for (int i = 1; i <= N; ++i) x[i] = negate_ends ? -top[i * W] : top[i * W];
+  }
+  if (end == g.count && g.first_plain_row() > N) {
+    const float* band = g.band(x, g.count - 1);
+    float* bottom = x + S * (N + 1);
+    for (int i = 1; i <= N; ++i) {
+      int slot = i + W - 1;
+      if (slot >= S) slot -= S;
+      const float y = band[slot * W + (W - 1)];
+      bottom[i] = negate_ends ? -y : y;
+    }
+  }
+}
+
+void corners_banded(const Bands& g, float* x) {
+  const int N = g.N;
+  g.at(x, 0, 0) = 0.5f * (g.at(x, 1, 0) + g.at(x, 0, 1));
+  g.at(x, 0, N + 1) = 0.5f * (g.at(x, 1, N + 1) + g.at(x, 0, N));
+  g.at(x, N + 1, 0) = 0.5f * (g.at(x, N, 0) + g.at(x, N + 1, 1));
+  g.at(x, N + 1, N + 1) = 0.5f * (g.at(x, N, N + 1) + g.at(x, N + 1, N));
+}
+
 // The two relaxations, on a vector and on one cell: the neighbours left, right, up and down are
 // added in that order, as in the straightforward loops.
 struct Diffusion {
@@ -523,8 +567,12 @@ SARVELLO_INLINE void steady_steps(const Bands& g, const Relaxed<K>& r, int b0, i
 // writes each wall cell as soon as its interior neighbour is relaxed, after its one read of the
 // old value. Two sweeps in one pass need every band in one group, since a later group would
 // find the earlier one two sweeps on.
+// Given a range of bands (whole groups), only those are relaxed, and neither the rows below the
+// bands nor the borders are touched.
 template <int Depth, int K, class Cell, bool kOneFullGroup = false>
-void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
+void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_band = 0,
+            int end_band = -1) {
+  const bool whole = end_band < 0;
   const int N = g.N;
   const int S = g.stride;
   const int steps = N + W - 1;
@@ -546,7 +594,7 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
   // With kOneFullGroup the grid is one full group of bands: the band above the first is the
   // border row and the one below the last the bottom row, known when the code is made.
   const int count = kOneFullGroup ? kGroup : g.count;
-  for (int b0 = 0; b0 < count; b0 += kGroup) {
+  for (int b0 = first_band; b0 < (whole ? count : end_band); b0 += kGroup) {
     const int bands = (count - b0) < kGroup ? (count - b0) : kGroup;
     // Each band's result of its previous step: its left neighbours.
     vf last[K][Depth][kGroup] = {};
@@ -652,7 +700,7 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
       }
     }
   }
-  for (int a = 0; a < K; ++a) {
+  for (int a = 0; a < K && whole; ++a) {
     // The rows below the last band, column by column, each cell seeing its relaxed neighbours.
     float* x = r.x[a];
     const float* x0 = r.x0[a];
@@ -685,6 +733,25 @@ void relax(const Bands& g, const Relaxed<K>& r, const Cell& cell) {
         }
       }
     }
+  } else if (g.first_plain_row() > g.N) {
+    // Groups of bands at two sweeps at once, so that a group is relaxed again while it is still
+    // in the cache: group q takes sweep s of a pair in turn q + 2s. By then the group above has
+    // had sweep s and not yet s+1, and the group below has had sweep s-1 and not yet s; the
+    // walls of a group's rows are filled as soon as it has had its sweep.
+    const int groups = (g.count + kGroup - 1) / kGroup;
+    for (int s0 = 0; s0 < kSweeps; s0 += 2) {
+      for (int turn = 0; turn < groups + 2; ++turn) {
+        for (int s = 0; s < 2; ++s) {
+          const int q = turn - 2 * s;
+          if (q < 0 || q >= groups) continue;
+          const int first = q * kGroup;
+          const int end = first + kGroup < g.count ? first + kGroup : g.count;
+          sweeps<1>(g, r, cell, first, end);
+          for (int a = 0; a < K; ++a) group_walls(g, r.mode[a], r.x[a], first, end);
+        }
+      }
+    }
+    for (int a = 0; a < K; ++a) corners_banded(g, r.x[a]);
   } else {
     for (int s = 0; s < kSweeps; ++s) sweeps<1>(g, r, cell);
   }
