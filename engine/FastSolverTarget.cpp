@@ -369,57 +369,6 @@ void from_bands(const Bands& g, float* x, float* scratch) {
   }
 }
 
-// set_bnd of Solver.cpp on an array whose bands are skewed. The walls read only interior cells,
-// so they are filled band by band; the corners come last.
-void set_bnd_banded(const Bands& g, int b, float* x) {
-  const int N = g.N;
-  const int S = g.stride;
-  const bool negate_sides = b == kBoundaryHorizontal;
-  const bool negate_ends = b == kBoundaryVertical;
-  for (int band = 0; band < g.count; ++band) {
-    float* base = g.band(x, band);
-    for (int k = 0; k < W; ++k) {
-      // Columns 0 and 1 of row k sit at slots k and k+1; columns N and N+1 wrap round.
-      const float first = base[(k + 1) * W + k];
-      base[k * W + k] = negate_sides ? -first : first;
-      int last = N + k;
-      if (last >= S) last -= S;
-      int beyond = N + 1 + k;
-      if (beyond >= S) beyond -= S;
-      const float end = base[last * W + k];
-      base[beyond * W + k] = negate_sides ? -end : end;
-    }
-  }
-  for (int j = g.first_plain_row(); j <= N; ++j) {
-    x[S * j] = negate_sides ? -x[1 + S * j] : x[1 + S * j];
-    x[N + 1 + S * j] = negate_sides ? -x[N + S * j] : x[N + S * j];
-  }
-  // Row 1 is lane 0 of the first band (column i at slot i), row N the last lane of the last
-  // band when the bands reach it.
-  const float* top = g.count > 0 ? g.band(x, 0) : x + S;
-  const int top_step = g.count > 0 ? W : 1;
-  for (int i = 1; i <= N; ++i) {
-    const float y = top[i * top_step];
-    x[i] = negate_ends ? -y : y;
-  }
-  float* bottom = x + S * (N + 1);
-  if (g.first_plain_row() > N) {
-    const float* band = g.band(x, g.count - 1);
-    for (int i = 1; i <= N; ++i) {
-      int slot = i + W - 1;
-      if (slot >= S) slot -= S;
-      const float y = band[slot * W + (W - 1)];
-      bottom[i] = negate_ends ? -y : y;
-    }
-  } else {
-    for (int i = 1; i <= N; ++i) bottom[i] = negate_ends ? -x[i + S * N] : x[i + S * N];
-  }
-  g.at(x, 0, 0) = 0.5f * (g.at(x, 1, 0) + g.at(x, 0, 1));
-  g.at(x, 0, N + 1) = 0.5f * (g.at(x, 1, N + 1) + g.at(x, 0, N));
-  g.at(x, N + 1, 0) = 0.5f * (g.at(x, N, 0) + g.at(x, N + 1, 1));
-  g.at(x, N + 1, N + 1) = 0.5f * (g.at(x, N, N + 1) + g.at(x, N + 1, N));
-}
-
 // The part of set_bnd_banded that depends on the rows of bands first..end-1: their side walls,
 // and the top or the bottom wall when they hold row 1 or row N. The corners are left alone.
 void group_walls(const Bands& g, int b, float* x, int first, int end) {
@@ -440,7 +389,7 @@ void group_walls(const Bands& g, int b, float* x, int first, int end) {
       base[beyond * W + k] = negate_sides ? -z : z;
     }
   }
-  if (first == 0) {
+  if (first == 0 && end > 0) {
     const float* top = g.band(x, 0);
     for (int i = 1; i <= N; ++i) x[i] = negate_ends ? -top[i * W] : top[i * W];
   }
@@ -462,6 +411,28 @@ void corners_banded(const Bands& g, float* x) {
   g.at(x, 0, N + 1) = 0.5f * (g.at(x, 1, N + 1) + g.at(x, 0, N));
   g.at(x, N + 1, 0) = 0.5f * (g.at(x, N, 0) + g.at(x, N + 1, 1));
   g.at(x, N + 1, N + 1) = 0.5f * (g.at(x, N, N + 1) + g.at(x, N + 1, N));
+}
+
+// set_bnd of Solver.cpp on an array whose bands are skewed. The walls read only interior cells,
+// so they are filled band by band, then along the rows in plain storage; the corners come last.
+void set_bnd_banded(const Bands& g, int b, float* x) {
+  const int N = g.N;
+  const int S = g.stride;
+  const bool negate_sides = b == kBoundaryHorizontal;
+  const bool negate_ends = b == kBoundaryVertical;
+  group_walls(g, b, x, 0, g.count);
+  for (int j = g.first_plain_row(); j <= N; ++j) {
+    x[S * j] = negate_sides ? -x[1 + S * j] : x[1 + S * j];
+    x[N + 1 + S * j] = negate_sides ? -x[N + S * j] : x[N + S * j];
+  }
+  if (g.count == 0) {
+    for (int i = 1; i <= N; ++i) x[i] = negate_ends ? -x[i + S] : x[i + S];
+  }
+  if (g.first_plain_row() <= N) {
+    float* bottom = x + S * (N + 1);
+    for (int i = 1; i <= N; ++i) bottom[i] = negate_ends ? -x[i + S * N] : x[i + S * N];
+  }
+  corners_banded(g, x);
 }
 
 // The two relaxations, on a vector and on one cell: the neighbours left, right, up and down are
