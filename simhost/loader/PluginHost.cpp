@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "HostAPI.h"
+#include "HostClock.h"
+#include "ModuleBinding.h"
 #include "adm/DialogManager.h"
 #include "tool/ToolSuites.h"
 
@@ -268,6 +270,18 @@ void PluginHost::loadCode() {
     ::dlclose(library);
     throw LoadError("cannot load plug-in " + record_->path + ": it has no entry point \"" +
                     record_->entryName + "\"");
+  }
+  // The module reads the host's clock: its references to the C library's clock are bound to the
+  // host's, so that a replay gives it the readings of the live run it repeats.
+  std::string why;
+  const std::vector<Rebinding> clock = {
+      {"time", reinterpret_cast<void*>(&simhost_module_time)},
+      {"gettimeofday", reinterpret_cast<void*>(&simhost_module_gettimeofday)},
+      {"clock_gettime", reinterpret_cast<void*>(&simhost_module_clock_gettime)},
+  };
+  if (rebindModuleReferences(library, clock, &why) < 0) {
+    ::dlclose(library);
+    throw LoadError("cannot load plug-in " + record_->path + ": " + why);
   }
   record_->library = library;
   record_->entry = reinterpret_cast<SPPluginMainProc>(entry);

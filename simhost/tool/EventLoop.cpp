@@ -1,11 +1,11 @@
 #include "tool/EventLoop.h"
 
+#include "HostClock.h"
 #include "ViewLimits.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <thread>
 
 namespace simhost {
 
@@ -66,6 +66,10 @@ EventLoop::EventLoop(Host& host, SPPluginRef plugin, PluginSend send, LoopOption
       send_(std::move(send)),
       options_(options),
       start_(std::chrono::steady_clock::now()) {
+  const bool live = options_.timing == LoopOptions::Timing::Live;
+  clockStart_ = options_.clockStart ? *options_.clockStart
+                                    : (live ? hostclock::systemMicros() : kReplayEpoch);
+  eventClock_ = clockStart_;
   syncTimers();
 }
 
@@ -107,8 +111,35 @@ int64_t EventLoop::clockTicks() const {
   return static_cast<int64_t>(std::floor(elapsed.count() * kHostTicksPerSecond));
 }
 
+int64_t EventLoop::clockAt(int64_t tick) const {
+  return clockStart_ + tick * 1'000'000 / kHostTicksPerSecond;
+}
+
+int64_t EventLoop::beginEvent(std::optional<int64_t> recorded, bool drag) {
+  switch (options_.timing) {
+    case LoopOptions::Timing::Live:
+      eventClock_ = recorded ? *recorded : hostclock::systemMicros();
+      break;
+    case LoopOptions::Timing::Recorded:
+      eventClock_ = recorded ? *recorded : clockAt(now_);
+      break;
+    case LoopOptions::Timing::Replay:
+      eventClock_ = clockAt(now_);
+      if (drag && lastDragClock_) {
+        const auto spacing = static_cast<int64_t>(std::ceil(options_.dragSpacing * 1e6));
+        eventClock_ = std::max(eventClock_, *lastDragClock_ + spacing);
+      }
+      if (drag) lastDragClock_ = eventClock_;
+      break;
+  }
+  hostclock::set(eventClock_);
+  return eventClock_;
+}
+
 void EventLoop::deliverTicksDueBy(int64_t tick) {
-  const bool live = options_.timing == LoopOptions::Timing::Live;
+  // Live and recorded loops do not replay the ticks they missed.
+  const bool live = options_.timing != LoopOptions::Timing::Replay;
+  if (options_.timing == LoopOptions::Timing::Live && tick > now_ && onAdvance) onAdvance(tick);
   for (;;) {
     syncTimers();
     int64_t due = tick + 1;
@@ -117,6 +148,7 @@ void EventLoop::deliverTicksDueBy(int64_t tick) {
     // A live loop that fell behind does not replay the ticks it missed: it sends one and goes on
     // from the present.
     now_ = live ? tick : due;
+    hostclock::set(clockAt(now_));
     // Timers in the order they were added; a tick may switch another timer off.
     for (std::size_t i = 0; i < tools_.timers.size(); ++i) {
       const AITimerHandle handle = tools_.timers[i].handle;
@@ -149,26 +181,17 @@ void EventLoop::pump() {
   redraw();
 }
 
+void EventLoop::deliverTicksAt(int64_t tick) {
+  if (tick > now_) deliverTicksDueBy(tick);
+  redraw();
+}
+
 double EventLoop::secondsUntilDue() const {
   if (nextDue_.empty()) return std::numeric_limits<double>::infinity();
   int64_t due = nextDue_.begin()->second;
   for (const auto& [handle, next] : nextDue_) due = std::min(due, next);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
   return std::max(0.0, static_cast<double>(due) / kHostTicksPerSecond - elapsed.count());
-}
-
-void EventLoop::waitForDragSpacing() {
-  if (options_.dragSpacing <= 0.0 || !lastDragSteady_) return;
-  const auto spacing = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-      std::chrono::duration<double>(options_.dragSpacing));
-  std::this_thread::sleep_until(*lastDragSteady_ + spacing);
-  // The plug-in reads the system clock; wait until it has moved on as far as well.
-  const auto systemSpacing = std::chrono::duration_cast<std::chrono::system_clock::duration>(
-      std::chrono::duration<double>(options_.dragSpacing));
-  for (int i = 0; i < 1000 && std::chrono::system_clock::now() < *lastDragSystem_ + systemSpacing;
-       ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
 }
 
 ASErr EventLoop::redraw() {
@@ -275,13 +298,11 @@ ASErr EventLoop::pointerEvent(const HostEvent& event) {
     case Kind::MouseDrag: {
       if (options_.timing == LoopOptions::Timing::Replay) {
         if (lastDragTick_ && now_ < *lastDragTick_ + 1) advanceTo(*lastDragTick_ + 1);
-        waitForDragSpacing();
+        beginEvent(event.clock, true);
       }
       ++stats_.drags;
       const ASErr err = sendTool(kAIToolMouseDragSelector);
       lastDragTick_ = now_;
-      lastDragSteady_ = std::chrono::steady_clock::now();
-      lastDragSystem_ = std::chrono::system_clock::now();
       return err;
     }
     case Kind::MouseUp:
@@ -296,6 +317,7 @@ ASErr EventLoop::pointerEvent(const HostEvent& event) {
 ASErr EventLoop::dispatch(const HostEvent& event) {
   using Kind = HostEvent::Kind;
   if (options_.timing == LoopOptions::Timing::Live) deliverTicksDueBy(clockTicks());
+  if (event.kind != Kind::Idle) beginEvent(event.clock);
 
   ASErr result = kNoErr;
   switch (event.kind) {
@@ -304,7 +326,12 @@ ASErr EventLoop::dispatch(const HostEvent& event) {
       if (tool == nullptr && !tools_.tools.empty()) tool = tools_.tools.front().handle;
       if (tool == nullptr || tools_.findTool(tool) == nullptr) return kNoSuchObjectErr;
       if (tool == selectedTool_) break;
-      if (selectedTool_ != nullptr) result = dispatch(HostEvent::deselect());
+      if (selectedTool_ != nullptr) {
+        // Leaving the previous tool is part of this event and reads the same clock.
+        HostEvent leave = HostEvent::deselect();
+        leave.clock = eventClock_;
+        result = dispatch(leave);
+      }
       selectedTool_ = tool;
       const ASErr err = sendTool(kAIToolSelectSelector);
       if (result == kNoErr) result = err;

@@ -6,17 +6,22 @@
 // host messages and sends them through a PluginSend, which may be the plug-in loader or a direct
 // in-process call.
 //
-// Time. The loop counts host ticks of 1/60 s.
+// Time. The loop counts host ticks of 1/60 s, and it sets the host's clock (HostClock.h), which
+// the module reads through the C library, before every message it sends.
 //  - Replay: time is virtual. It moves only when the loop moves it: an "idle" event lets ticks
 //    pass, and a drag comes at least one tick after the previous drag. Timer messages fall on
-//    exact ticks, so the same events always give the same messages in the same order.
-//  - Live: time is the system's steady clock; pump() delivers the timer messages that are due.
-// The plug-in throttles drags itself, by the system clock, and the module has no way to be told
-// another time (the real host offers none). So that a replay stays deterministic, the Replay loop
-// waits, in real time, dragSpacing seconds after the previous drag returned before it sends the
-// next one: longer than the plug-in's drag interval of 1/60 s, so the plug-in handles every
-// replayed drag (but the first after the module is loaded, which only starts its clock). This
-// costs at most 18 ms of real time per drag and nothing otherwise.
+//    exact ticks, and the clock reads the loop's start plus its ticks, so the same events always
+//    give the same messages with the same readings. The plug-in throttles drags by the clock:
+//    each drag reads at least dragSpacing seconds more than the previous one (longer than the
+//    plug-in's drag interval of 1/60 s), so it handles every replayed drag but the first after
+//    the module is loaded, which only starts its clock. Nothing waits in real time.
+//  - Live: time is the system's steady clock; pump() delivers the timer messages that are due,
+//    and each event reads the system's clock as it is dispatched. onAdvance is told of every
+//    tick the loop moves to, so that a live run can be recorded.
+//  - Recorded: a live run again. Time moves only to the ticks the run moved to
+//    (deliverTicksAt), timers behave as they did live, and each event reads the clock the live
+//    run gave it.
+// Timer messages read the loop's start plus their tick in every mode.
 #ifndef SARVELLO_SIMHOST_TOOL_EVENTLOOP_H
 #define SARVELLO_SIMHOST_TOOL_EVENTLOOP_H
 
@@ -42,6 +47,9 @@ using PluginSend = std::function<ASErr(const char* caller, const char* selector,
 
 inline constexpr int kHostTicksPerSecond = kTicksPerSecond;  // 60
 
+// Where a replay's clock starts: 2026-01-01 00:00:00 UTC, in microseconds.
+inline constexpr int64_t kReplayEpoch = int64_t{1767225600} * 1'000'000;
+
 // Something the user (or a replayed session) does.
 struct HostEvent {
   enum class Kind {
@@ -63,6 +71,9 @@ struct HostEvent {
   std::optional<int32_t> width;
   std::optional<int32_t> height;
   int64_t ticks = 0;  // Idle
+  // Recorded: what the module's clock read while the event was handled live (microseconds since
+  // the epoch).
+  std::optional<int64_t> clock;
 
   static HostEvent select(AIToolHandle tool = nullptr);
   static HostEvent deselect();
@@ -90,11 +101,13 @@ class EventQueue : public EventSource {
 };
 
 struct LoopOptions {
-  enum class Timing { Replay, Live };
+  enum class Timing { Replay, Live, Recorded };
   Timing timing = Timing::Replay;
-  // Replay: real seconds between the return of one drag and the sending of the next (see above).
-  // 0 turns the wait off, for plug-ins without a throttle.
+  // Replay: how much more each drag reads on the clock than the previous one (see above).
   double dragSpacing = 0.018;
+  // What the clock reads at tick 0, in microseconds since the epoch. Live: unset, the system's
+  // clock when the loop starts; otherwise unset means kReplayEpoch.
+  std::optional<int64_t> clockStart;
   // Keep every message sent in log().
   bool keepLog = true;
 };
@@ -134,6 +147,22 @@ class EventLoop {
   void idle(int64_t ticks);
   // Live: delivers the timer messages that are due by the clock and redraws.
   void pump();
+  // Recorded: moves to the tick as the live loop did when it got there (a live loop that fell
+  // behind sends one timer message and goes on from the present), then redraws.
+  void deliverTicksAt(int64_t tick);
+  // Sets the host's clock for an event (or a panel action, which reaches the plug-in without the
+  // loop) and answers the reading: Live and Recorded, `recorded` when given; otherwise, Live, the
+  // system's clock, and Recorded and Replay the loop's virtual time, in Replay for a drag no less
+  // than dragSpacing after the previous drag.
+  int64_t beginEvent(std::optional<int64_t> recorded, bool drag = false);
+  // What the clock read for the last event.
+  int64_t eventClock() const { return eventClock_; }
+  // What the clock reads at a tick.
+  int64_t clockAt(int64_t tick) const;
+  int64_t clockStart() const { return clockStart_; }
+  LoopOptions::Timing timing() const { return options_.timing; }
+  // Live: told of each tick the loop moves to, before its timer messages are sent.
+  std::function<void(int64_t tick)> onAdvance;
   // Live: seconds until the next timer message is due (0 when one is overdue, infinity while no
   // timer is active): how long a front end may wait for input before it calls pump().
   double secondsUntilDue() const;
@@ -162,7 +191,6 @@ class EventLoop {
   int64_t clockTicks() const;
   void syncTimers();
   void deliverTicksDueBy(int64_t tick);
-  void waitForDragSpacing();
   bool applyViewChange(const HostEvent& event);  // false: impossible values, nothing changed
   ASErr changeView();  // after the view changed: redraw everything, tell the annotators
   ASErr pointerEvent(const HostEvent& event);
@@ -181,8 +209,9 @@ class EventLoop {
   bool buttonDown_ = false;
   AIRealPoint cursor_{0.0f, 0.0f};
   std::optional<int64_t> lastDragTick_;
-  std::optional<std::chrono::steady_clock::time_point> lastDragSteady_;
-  std::optional<std::chrono::system_clock::time_point> lastDragSystem_;
+  int64_t clockStart_ = 0;
+  int64_t eventClock_ = 0;
+  std::optional<int64_t> lastDragClock_;  // Replay: what the last drag read
 
   OverlayRecording overlay_;
   LoopStats stats_;

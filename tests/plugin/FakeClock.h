@@ -1,17 +1,16 @@
-// A controlled system clock for the plug-in's drag throttle. The test program defines the C
-// library's gettimeofday itself and exports it, so the loaded module's calls reach it before the C
-// library's, as they would reach a time-faking preload library. Until a test sets a virtual time
-// it answers the real clock.
+// A controlled clock for the plug-in's drag throttle: the host's clock, which the loader gives
+// the module in place of the C library's. Until a test sets a virtual time it answers the real
+// clock.
 #ifndef SARVELLO_TESTS_PLUGIN_FAKECLOCK_H
 #define SARVELLO_TESTS_PLUGIN_FAKECLOCK_H
 
 namespace fakeclock {
 
-// From now on gettimeofday answers this time (seconds since the epoch, to the microsecond).
+// From now on the module reads this time (seconds since the epoch, to the microsecond).
 void set(double seconds);
 // Back to the real clock.
 void off();
-// Calls of gettimeofday answered so far, virtual or real.
+// Readings of the clock by the module so far, virtual or real.
 long calls();
 
 // Turns the virtual clock off when it goes out of scope.
