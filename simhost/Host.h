@@ -155,6 +155,10 @@ struct Alert {
   std::string text2;  // the About box's second text
 };
 
+// Hands a web address to the system's opener (xdg-open), never through a shell. False when there
+// is no opener or it cannot be started.
+bool openWithSystem(const std::string& url);
+
 class Host {
  public:
   Host();  // becomes the current host and registers every suite

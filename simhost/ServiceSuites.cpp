@@ -323,3 +323,12 @@ void registerServiceSuites(Host& host) {
 }
 
 }  // namespace simhost
+
+namespace simhost {
+
+bool openWithSystem(const std::string& url) {
+  const std::string opener = findOpener();
+  return !opener.empty() && launchOpener(opener, url);
+}
+
+}  // namespace simhost

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <iomanip>
 #include <map>
@@ -37,6 +38,8 @@ them along.
 Commands:
   demo   stir the built-in sample drawing and write pictures of it
   run    stir an SVG drawing, replaying a session file or the default strokes
+  open   use the tool with the mouse: the document window, the tools and the panels in a
+         browser page served by this program
   help   show this help, or "help COMMAND" the options of a command
 
 Run "sarvello-host <command> --help" for the options of a command, "sarvello-host --version" for
@@ -94,6 +97,27 @@ Options:
                       saved at the end (default: $XDG_CONFIG_HOME/sarvello/preferences.ini)
   --no-prefs          neither read nor save any preferences
   -h, --help          show this help
+)";
+
+const char* const kOpenHelp = R"(Usage: sarvello-host open [DRAWING.svg] [options]
+
+Loads the plug-in, opens the drawing (or an empty document) and serves the document window, the
+tools and the panels to a browser page, where the tool is used with the mouse. The page's address
+is printed on a line of its own; it carries a token that only this run knows, and the server
+answers only on 127.0.0.1. Ctrl-C, SIGTERM or File > Quit on the page quit as the application
+quits: the panels close, the preferences are saved and the plug-in is shut down.
+
+On the page, File > Save session writes what was done since the drawing was opened; "run
+DRAWING.svg --session FILE" replays it to the same drawing as File > Save drawing.
+
+Options:
+  --port N        the port to listen on (default: 0, a free one)
+  --no-browser    only print the address; do not open it with the system's opener
+  --plugin FILE   the plug-in module to load (default: Sarvello.aip beside sarvello-host)
+  --prefs FILE    the host's preferences (the panels' placement), read at the start and saved
+                  at quit (default: $XDG_CONFIG_HOME/sarvello/preferences.ini)
+  --no-prefs      neither read nor save any preferences
+  -h, --help      show this help
 )";
 
 // A mistake in the command line: exit code 2.
@@ -710,6 +734,37 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
 
 }  // namespace
 
+int commandOpen(const std::vector<std::string>& args, Console& console) {
+  const Arguments a = parseArguments(args, 1,
+                                     {{{"--port"}, true},
+                                      {{"--no-browser"}, false},
+                                      {{"--plugin"}, true},
+                                      {{"--prefs"}, true},
+                                      {{"--no-prefs"}, false}},
+                                     "open");
+  if (a.help) {
+    console.out << kOpenHelp;
+    return kExitOk;
+  }
+  if (!console.open) throw UsageError{"this program cannot serve the page", "open"};
+  if (a.value("--prefs") && a.flag("--no-prefs")) throw UsageError{"--prefs and --no-prefs exclude each other", "open"};
+  if (a.positional.size() > 1) throw UsageError{"unexpected argument " + a.positional[1], "open"};
+  OpenOptions options;
+  if (!a.positional.empty()) options.drawing = a.positional.front();
+  if (const auto port = a.value("--port")) {
+    char* end = nullptr;
+    const long n = std::strtol(port->c_str(), &end, 10);
+    if (end == port->c_str() || *end != '\0' || n < 0 || n > 65535) {
+      throw UsageError{"--port must be a port number from 0 to 65535, not " + *port, "open"};
+    }
+    options.port = static_cast<int>(n);
+  }
+  options.browser = !a.flag("--no-browser");
+  options.pluginPath = a.value("--plugin").value_or(console.pluginPath);
+  options.preferencesFile = a.flag("--no-prefs") ? std::string() : a.value("--prefs").value_or(console.preferencesFile);
+  return console.open(options, console);
+}
+
 int runProgram(const std::vector<std::string>& args, Console& console) {
   std::string command;
   try {
@@ -729,11 +784,13 @@ int runProgram(const std::vector<std::string>& args, Console& console) {
       if (topic.empty()) console.out << kProgramHelp;
       else if (topic == "run") console.out << kRunHelp;
       else if (topic == "demo") console.out << kDemoHelp;
-      else throw UsageError{"no help for " + topic + ": the commands are demo and run", ""};
+      else if (topic == "open") console.out << kOpenHelp;
+      else throw UsageError{"no help for " + topic + ": the commands are demo, run and open", ""};
       return kExitOk;
     }
     if (command == "demo") return commandDemo(args, console);
     if (command == "run") return commandRun(args, console);
+    if (command == "open") return commandOpen(args, console);
     throw UsageError{(command.size() > 1 && command[0] == '-' ? "unknown option " : "unknown command ") + command, ""};
   } catch (const UsageError& e) {
     const std::string prefix = e.command.empty() ? std::string(kProgram) : std::string(kProgram) + " " + e.command;

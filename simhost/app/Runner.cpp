@@ -193,6 +193,14 @@ bool Runner::start(std::string* error) {
   }
   LoopOptions loopOptions;
   loopOptions.keepLog = false;
+  if (options_.live) loopOptions.timing = LoopOptions::Timing::Live;
+  makeLoop(loopOptions);
+  // The panels made at start are where they are: from now on their changes are told.
+  watchHost("", false);
+  return true;
+}
+
+void Runner::makeLoop(const LoopOptions& loopOptions) {
   loop_ = std::make_unique<EventLoop>(*host_, plugin_->plugin(), plugin_->sender(), loopOptions);
   loop_->onError = [this](const SentMessage& sent) {
     ++stats_.failedMessages;
@@ -203,9 +211,6 @@ bool Runner::start(std::string* error) {
     note("the plug-in answered \"" + sent.caller + "\"/\"" + sent.selector + "\" with " +
          describeCode(sent.result));
   };
-  // The panels made at start are where they are: from now on their changes are told.
-  watchHost("", false);
-  return true;
 }
 
 bool Runner::load(const std::string& svgText, const std::string& name,
@@ -213,6 +218,19 @@ bool Runner::load(const std::string& svgText, const std::string& name,
                   std::string* error) {
   // Each drawing starts with the tool not picked, so that its session picks it afresh.
   if (loop_ && loop_->toolSelected()) loop_->dispatch(HostEvent::deselect());
+  // A session recorded live is replayed on its own clock, from the loop's first tick.
+  if (loop_ && !options_.live) {
+    LoopOptions loopOptions;
+    loopOptions.keepLog = false;
+    if (session.clock) {
+      loopOptions.timing = LoopOptions::Timing::Recorded;
+      loopOptions.clockStart = session.clock;
+    }
+    if (loop_->timing() != loopOptions.timing || loop_->now() != 0 ||
+        (session.clock && loop_->clockStart() != *session.clock)) {
+      makeLoop(loopOptions);
+    }
+  }
   drawing_.reset();
   frames_.clear();
   host_->document().clear();
@@ -330,6 +348,7 @@ bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_
       if (event.view.zoom) change.zoom = view.zoom;
       if (event.view.width) change.width = view.width;
       if (event.view.height) change.height = view.height;
+      change.clock = event.clock;
       if (loop_->dispatch(change) == kBadParameterErr) {
         *error = eventName(event) + ": the host cannot show that view";
         return false;
@@ -346,7 +365,9 @@ bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_
       for (const ToolRecord& record : tools.tools) {
         if (record.name == kToolName) tool = record.handle;
       }
-      loop_->dispatch(HostEvent::select(tool));
+      HostEvent pick = HostEvent::select(tool);
+      pick.clock = event.clock;
+      loop_->dispatch(pick);
       // Picking the tool answers no error even when it fails inside; a tool whose timer did not
       // start will stir nothing on the ticks, which the user is told.
       const bool ticking = std::any_of(tools.timers.begin(), tools.timers.end(),
@@ -357,9 +378,12 @@ bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_
       }
       return true;
     }
-    case Type::LeaveTool:
-      loop_->dispatch(HostEvent::deselect());
+    case Type::LeaveTool: {
+      HostEvent leave = HostEvent::deselect();
+      leave.clock = event.clock;
+      loop_->dispatch(leave);
       return true;
+    }
     case Type::Stroke:
       return stroke(event, done, total);
     case Type::Idle:
@@ -381,10 +405,37 @@ bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_
     case Type::Menu:
     case Type::ClosePanel:
     case Type::MovePanel:
+      loop_->beginEvent(event.clock);
       panelAction(event);
+      return true;
+    case Type::Pointer: {
+      using Action = session::Event::Action;
+      using Kind = HostEvent::Kind;
+      const Kind kind = event.action == Action::Down   ? Kind::MouseDown
+                        : event.action == Action::Drag ? Kind::MouseDrag
+                        : event.action == Action::Up   ? Kind::MouseUp
+                                                       : Kind::Track;
+      HostEvent pointer = HostEvent::pointer(
+          kind, {static_cast<AIReal>(event.at.x), static_cast<AIReal>(event.at.y)});
+      pointer.clock = event.clock;
+      loop_->dispatch(pointer);
+      return true;
+    }
+    case Type::Ticks:
+      for (const int64_t tick : event.tickList) loop_->deliverTicksAt(tick);
       return true;
   }
   return true;
+}
+
+bool Runner::playOne(const session::Event& event, std::string* error) {
+  if (!loop_ || !drawing_) {
+    *error = "the plug-in is not started or no drawing is loaded";
+    return false;
+  }
+  const bool ok = playEvent(event, 0, 1, error);
+  watchHost(eventName(event), true);
+  return ok;
 }
 
 void Runner::notDone(const session::Event& event, const std::string& why) {
@@ -507,6 +558,13 @@ bool Runner::select(const session::Event& event) {
   Document& document = host_->document();
   using Selection = session::Event::Selection;
   document.selectAll(event.selection == Selection::All);
+  if (event.selection == Selection::Indices) {
+    const std::vector<AIArtHandle> paths = drawing_->paths();
+    for (std::size_t k : event.indices) {
+      if (k >= paths.size()) continue;
+      if (Art* art = document.find(paths[k])) art->selected = true;
+    }
+  }
   if (event.selection == Selection::Ids) {
     for (const std::string& id : event.ids) {
       for (AIArtHandle path : drawing_->pathsWithId(id)) {

@@ -25,6 +25,7 @@
 #include "Host.h"
 #include "picture/Picture.h"
 #include "session/Session.h"
+#include "tool/EventLoop.h"
 
 namespace simhost {
 class PluginHost;
@@ -58,6 +59,8 @@ struct RunOptions {
   std::function<void(const std::string& line)> diagnostic;
   // Progress of play(): work done and total, in units of the session's events.
   std::function<void(double done, double total)> progress;
+  // A person at the tool (sarvello-host open): the loop runs live, on the system's clock.
+  bool live = false;
 };
 
 // A picture taken during the run: the document window with the overlay as it was last drawn.
@@ -121,6 +124,9 @@ class Runner {
   // asks (no tool to pick, an impossible view); the plug-in's own failures are diagnostics.
   bool play(const session::Session& session, std::string* error);
 
+  // Plays one event of a session, as play() does, on the drawing loaded; for a person at the tool.
+  bool playOne(const session::Event& event, std::string* error);
+
   // The application's quit: its panels are closed, the module is shut down and unloaded, and the
   // preferences are saved. False with *error when the plug-in failed to shut down.
   // outstanding() then tells what it left behind.
@@ -154,10 +160,13 @@ class Runner {
   std::size_t vertices() const;  // segments of the drawing's paths now
 
   Host& host() { return *host_; }
+  EventLoop* loop() { return loop_.get(); }
+  PluginHost* plugin() { return plugin_.get(); }
   const svg::Drawing* drawing() const { return drawing_.get(); }
 
  private:
   void note(const std::string& line) const;
+  void makeLoop(const LoopOptions& loopOptions);
   bool playEvent(const session::Event& event, std::size_t done, std::size_t total,
                  std::string* error);
   bool select(const session::Event& event);

@@ -7,6 +7,7 @@
 
 #include "Host.h"
 #include "app/Commands.h"
+#include "live/OpenCommand.h"
 
 #if defined(SARVELLO_SANITIZE)
 // Fontconfig (behind the pictures) keeps its configuration for the life of the process; the leak
@@ -25,5 +26,6 @@ int main(int argc, char** argv) {
   console.progress = ::isatty(STDERR_FILENO) != 0;
   console.preferencesFile = simhost::Host::defaultPreferencesPath();
   console.openURLs = true;
+  console.open = simhost::live::runOpen;
   return simhost::app::runProgram(args, console);
 }

@@ -186,15 +186,34 @@ std::string typedValue(const json& value, const std::string& where) {
   return text;
 }
 
+// A reading of the clock: whole microseconds since the epoch, within the range of doubles that
+// hold whole numbers exactly.
+int64_t clockValue(const json& value, const std::string& key, const std::string& where) {
+  constexpr double kMaxClock = 9007199254740992.0;  // 2^53
+  const std::string expected = quoted(key) + " must be whole microseconds since the epoch, from 0 to 2^53";
+  if (!value.is_number()) invalid(where, expected);
+  const double v = value.get<double>();
+  if (!std::isfinite(v) || v != std::floor(v) || v < 0 || v > kMaxClock) invalid(where, expected);
+  return value.is_number_unsigned() ? static_cast<int64_t>(value.get<uint64_t>())
+                                    : value.is_number_integer() ? value.get<int64_t>() : static_cast<int64_t>(v);
+}
+
 std::string resolve(const std::string& path, const std::string& baseDir) {
   if (baseDir.empty() || path.empty() || std::filesystem::path(path).is_absolute()) return path;
   return (std::filesystem::path(baseDir) / path).lexically_normal().string();
 }
 
-Event event(const json& object, std::size_t index, const std::string& baseDir) {
+Event event(const json& given, std::size_t index, const std::string& baseDir) {
   // Events are counted from 1 in messages, as the documentation counts them.
   std::string where = "event " + std::to_string(index + 1);
-  if (!object.is_object()) invalid(where, "an event must be an object with a \"type\"");
+  if (!given.is_object()) invalid(where, "an event must be an object with a \"type\"");
+  // Any event of a recorded session may tell what the clock read for it.
+  json object = given;
+  std::optional<int64_t> clock;
+  if (object.contains("clock")) {
+    clock = clockValue(object["clock"], "clock", where);
+    object.erase("clock");
+  }
   if (!object.contains("type")) invalid(where, "the event has no \"type\"");
   if (!object["type"].is_string()) invalid(where, "\"type\" must be a string");
   const std::string type = object["type"].get<std::string>();
@@ -202,12 +221,23 @@ Event event(const json& object, std::size_t index, const std::string& baseDir) {
 
   Event e;
   e.index = index;
+  e.clock = clock;
   if (type == "select") {
     e.type = Event::Type::Select;
-    onlyKeys(object, {"type", "paths", "ids"}, where);
-    const bool hasPaths = object.contains("paths"), hasIds = object.contains("ids");
-    if (hasPaths == hasIds) invalid(where, "give either \"paths\" (\"all\" or \"none\") or \"ids\"");
-    if (hasPaths) {
+    onlyKeys(object, {"type", "paths", "ids", "indices"}, where);
+    const bool hasPaths = object.contains("paths"), hasIds = object.contains("ids"),
+               hasIndices = object.contains("indices");
+    if (int(hasPaths) + int(hasIds) + int(hasIndices) != 1) {
+      invalid(where, "give one of \"paths\" (\"all\" or \"none\"), \"ids\" or \"indices\"");
+    }
+    if (hasIndices) {
+      const json& list = object["indices"];
+      if (!list.is_array()) invalid(where, "\"indices\" must be a list of places of paths in the drawing, from 0");
+      for (const json& k : list) {
+        e.indices.push_back(static_cast<std::size_t>(wholeNumber(k, "indices", 0, kMaxCount, where)));
+      }
+      e.selection = Event::Selection::Indices;
+    } else if (hasPaths) {
       const json& p = object["paths"];
       if (p == "all") e.selection = Event::Selection::All;
       else if (p == "none") e.selection = Event::Selection::None;
@@ -310,10 +340,32 @@ Event event(const json& object, std::size_t index, const std::string& baseDir) {
       invalid(where, "\"to\" must be whole pixels from -" + std::to_string(kMaxScreen) + " to " +
                          std::to_string(kMaxScreen));
     }
+  } else if (type == "pointer") {
+    e.type = Event::Type::Pointer;
+    onlyKeys(object, {"type", "action", "at"}, where);
+    const std::string action = oneOf(object, "action", {"move", "down", "drag", "up"}, where);
+    e.action = action == "down"   ? Event::Action::Down
+               : action == "drag" ? Event::Action::Drag
+               : action == "up"   ? Event::Action::Up
+                                  : Event::Action::Move;
+    if (!object.contains("at")) invalid(where, "the event has no \"at\" (the pointer's artwork position)");
+    e.at = point(object["at"], "\"at\"", where);
+    if (std::fabs(e.at.x) > kMaxArtworkCoordinate || std::fabs(e.at.y) > kMaxArtworkCoordinate) {
+      invalid(where, "\"at\" must be within " + number(kMaxArtworkCoordinate) + " artwork units of the origin");
+    }
+  } else if (type == "ticks") {
+    e.type = Event::Type::Ticks;
+    onlyKeys(object, {"type", "at"}, where);
+    if (!object.contains("at") || !object["at"].is_array()) invalid(where, "\"at\" must be a list of ticks");
+    for (const json& t : object["at"]) {
+      const int tick = wholeNumber(t, "at", 0, 2'000'000'000, where);
+      if (!e.tickList.empty() && tick <= e.tickList.back()) invalid(where, "the ticks in \"at\" must increase");
+      e.tickList.push_back(tick);
+    }
   } else {
     invalid(where, "unknown event type " + quoted(type) +
                        " (known: select, view, pick-tool, leave-tool, stroke, idle, picture, choose, "
-                       "type-value, press, menu, close-panel, move-panel)");
+                       "type-value, press, menu, close-panel, move-panel, pointer, ticks)");
   }
   return e;
 }
@@ -360,6 +412,18 @@ const char* typeName(Event::Type type) {
     case Event::Type::Menu: return "menu";
     case Event::Type::ClosePanel: return "close-panel";
     case Event::Type::MovePanel: return "move-panel";
+    case Event::Type::Pointer: return "pointer";
+    case Event::Type::Ticks: return "ticks";
+  }
+  return "?";
+}
+
+const char* actionName(Event::Action action) {
+  switch (action) {
+    case Event::Action::Move: return "move";
+    case Event::Action::Down: return "down";
+    case Event::Action::Drag: return "drag";
+    case Event::Action::Up: return "up";
   }
   return "?";
 }
@@ -406,8 +470,9 @@ SessionResult parseSession(const std::string& text, const std::string& name,
   }
   try {
     if (!root.is_object()) invalid("", "a session must be a JSON object with \"events\"");
-    onlyKeys(root, {"drawing", "fit", "view", "events"}, "");
+    onlyKeys(root, {"drawing", "fit", "view", "events", "clock"}, "");
     Session session;
+    if (root.contains("clock")) session.clock = clockValue(root["clock"], "clock", "");
     if (root.contains("drawing")) {
       if (!root["drawing"].is_string() || root["drawing"].get<std::string>().empty()) {
         invalid("", "\"drawing\" must be the path of an SVG file");
@@ -481,6 +546,82 @@ SessionResult parseSessionFile(const std::string& path) {
   }
   const std::string dir = std::filesystem::path(path).parent_path().string();
   return parseSession(text, path, dir.empty() ? "." : dir);
+}
+
+}  // namespace simhost::session
+
+namespace simhost::session {
+
+namespace {
+
+json pointJson(const Point& p) { return json::array({p.x, p.y}); }
+
+json viewJson(const ViewChange& v) {
+  json out = json::object();
+  if (v.width) out["width"] = *v.width;
+  if (v.height) out["height"] = *v.height;
+  if (v.zoom) out["zoom"] = *v.zoom;
+  if (v.center) out["center"] = pointJson(*v.center);
+  if (v.scroll) out["scroll"] = pointJson(*v.scroll);
+  return out;
+}
+
+json eventJson(const Event& e) {
+  json out = json::object();
+  out["type"] = typeName(e.type);
+  switch (e.type) {
+    case Event::Type::Select:
+      if (e.selection == Event::Selection::All) out["paths"] = "all";
+      if (e.selection == Event::Selection::None) out["paths"] = "none";
+      if (e.selection == Event::Selection::Ids) out["ids"] = e.ids;
+      if (e.selection == Event::Selection::Indices) out["indices"] = e.indices;
+      break;
+    case Event::Type::View:
+      out.update(viewJson(e.view));
+      break;
+    case Event::Type::Stroke: {
+      if (e.units == Event::Units::Artwork) out["units"] = "artwork";
+      json points = json::array();
+      for (const Point& p : e.points) points.push_back(pointJson(p));
+      out["points"] = points;
+      out["drags"] = e.drags;
+      break;
+    }
+    case Event::Type::Idle: out["ticks"] = e.ticks; break;
+    case Event::Type::Picture:
+      if (!e.file.empty()) out["file"] = e.file;
+      break;
+    case Event::Type::Choose: out["control"] = e.label; out["preset"] = e.preset; break;
+    case Event::Type::TypeValue: out["control"] = e.label; out["value"] = e.typed; break;
+    case Event::Type::Press: out["button"] = e.label; break;
+    case Event::Type::Menu: out["item"] = e.label; break;
+    case Event::Type::ClosePanel: out["panel"] = e.label; break;
+    case Event::Type::MovePanel: out["panel"] = e.label; out["to"] = pointJson(e.to); break;
+    case Event::Type::Pointer: out["action"] = actionName(e.action); out["at"] = pointJson(e.at); break;
+    case Event::Type::Ticks: out["at"] = e.tickList; break;
+    case Event::Type::PickTool:
+    case Event::Type::LeaveTool: break;
+  }
+  if (e.clock) out["clock"] = *e.clock;
+  return out;
+}
+
+}  // namespace
+
+std::string writeSession(const Session& session) {
+  std::string out = "{\n";
+  if (!session.drawing.empty()) out += "  \"drawing\": " + json(session.drawing).dump() + ",\n";
+  if (!session.fit) out += "  \"fit\": false,\n";
+  const json view = viewJson(session.view);
+  if (!view.empty()) out += "  \"view\": " + view.dump() + ",\n";
+  if (session.clock) out += "  \"clock\": " + std::to_string(*session.clock) + ",\n";
+  out += "  \"events\": [";
+  for (std::size_t k = 0; k < session.events.size(); ++k) {
+    out += k == 0 ? "\n    " : ",\n    ";
+    out += eventJson(session.events[k]).dump();
+  }
+  out += session.events.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  return out;
 }
 
 }  // namespace simhost::session

@@ -23,6 +23,14 @@
 //     ]
 //   }
 //
+// A session recorded from a live run (sarvello-host open) has "clock" at the top, the reading of
+// the host's clock at the run's first tick (microseconds since the epoch), and is replayed as it
+// was lived: each event gives the clock the plug-in read for it, single pointer events stand for
+// strokes and "ticks" lists the ticks the host's loop moved to between events:
+//       { "type": "select", "indices": [0, 3] },       paths by their place in the drawing, from 0
+//       { "type": "pointer", "action": "drag", "at": [12.5, -40], "clock": 1767225600123456 },
+//       { "type": "ticks", "at": [31, 32, 34] },
+//
 // Stroke points are in fractions of the overlay square (x from its left edge, y from its top
 // edge, as the brush sees them) unless "units" is "artwork". A stroke presses the button at the
 // first point, sends "drags" drag events spread evenly along the polyline through the points and
@@ -35,6 +43,8 @@
 #ifndef SARVELLO_SIMHOST_SESSION_SESSION_H
 #define SARVELLO_SIMHOST_SESSION_SESSION_H
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,9 +78,10 @@ const std::vector<const char*>& panelTitles();
 struct Event {
   enum class Type {
     Select, View, PickTool, LeaveTool, Stroke, Idle, Picture,
-    Choose, TypeValue, Press, Menu, ClosePanel, MovePanel
+    Choose, TypeValue, Press, Menu, ClosePanel, MovePanel, Pointer, Ticks
   };
-  enum class Selection { All, None, Ids };
+  enum class Selection { All, None, Ids, Indices };
+  enum class Action { Move, Down, Drag, Up };
   enum class Units { Fraction, Artwork };
 
   Type type = Type::Idle;
@@ -79,6 +90,7 @@ struct Event {
   // Select
   Selection selection = Selection::All;
   std::vector<std::string> ids;
+  std::vector<std::size_t> indices;  // Indices: places in the drawing's list of paths
   // View
   ViewChange view;
   // Stroke
@@ -95,6 +107,13 @@ struct Event {
   int preset = 0;     // Choose: position in the control's list, from 1
   std::string typed;  // TypeValue: the text typed into the field, a number
   Point to;           // MovePanel: the panel's new left and top on the screen, in pixels
+  // Pointer: what the pointer did, and where, in artwork units.
+  Action action = Action::Move;
+  Point at;
+  // Ticks: the ticks the loop moved to, increasing.
+  std::vector<int64_t> tickList;
+  // What the plug-in's clock read for the event in the live run (microseconds since the epoch).
+  std::optional<int64_t> clock;
 };
 
 struct Session {
@@ -102,6 +121,8 @@ struct Session {
   bool fit = true;
   ViewChange view;      // the starting view
   std::vector<Event> events;
+  // Recorded from a live run: the clock at its first tick.
+  std::optional<int64_t> clock;
 };
 
 struct SessionResult {
@@ -119,6 +140,12 @@ SessionResult parseSession(const std::string& text, const std::string& name = "s
                            const std::string& baseDir = "");
 // Reads and parses a session file; its paths are resolved against the file's folder.
 SessionResult parseSessionFile(const std::string& path);
+
+// The session as JSON text that parseSession reads back to the same session, one event a line.
+// Positions are written so that they read back to the same 32-bit floats.
+std::string writeSession(const Session& session);
+// The name of a pointer action as written ("move", "down", "drag", "up").
+const char* actionName(Event::Action action);
 
 }  // namespace simhost::session
 

@@ -1010,29 +1010,37 @@ std::string applySplices(const std::string& s, std::vector<Splice> splices) {
   return out;
 }
 
+// The shape's geometry now, in its own coordinates. *changed: it differs from the import's;
+// *any: some of its path art is still in the document.
+Geometry shapeGeometry(const Shape& shape, const Document& document, bool* changed, bool* any) {
+  Geometry geometry;
+  *changed = false;
+  *any = false;
+  const Affine artworkToLocal = shape.localToArtwork.inverse();
+  for (std::size_t k = 0; k < shape.paths.size(); ++k) {
+    const Art* art = document.find(shape.paths[k]);
+    if (art == nullptr) {
+      *changed = true;  // a deleted subpath leaves the shape
+      continue;
+    }
+    *any = true;
+    if (art->closed != shape.imported[k].closed ||
+        !sameSegments(art->segments, shape.imported[k].segments)) {
+      *changed = true;
+    }
+    Subpath sub;
+    sub.closed = art->closed;
+    for (const AIPathSegment& seg : art->segments) sub.anchors.push_back(toAnchor(seg, artworkToLocal));
+    if (!sub.anchors.empty()) geometry.push_back(std::move(sub));
+  }
+  return geometry;
+}
+
 std::vector<Splice> geometrySplices(const Drawing::Impl& d, const Document& document) {
   std::vector<Splice> splices;
   for (const Shape& shape : d.shapes) {
-    Geometry geometry;
-    bool changed = false;
-    bool any = false;
-    const Affine artworkToLocal = shape.localToArtwork.inverse();
-    for (std::size_t k = 0; k < shape.paths.size(); ++k) {
-      const Art* art = document.find(shape.paths[k]);
-      if (art == nullptr) {
-        changed = true;  // a deleted subpath leaves the shape
-        continue;
-      }
-      any = true;
-      if (art->closed != shape.imported[k].closed ||
-          !sameSegments(art->segments, shape.imported[k].segments)) {
-        changed = true;
-      }
-      Subpath sub;
-      sub.closed = art->closed;
-      for (const AIPathSegment& seg : art->segments) sub.anchors.push_back(toAnchor(seg, artworkToLocal));
-      if (!sub.anchors.empty()) geometry.push_back(std::move(sub));
-    }
+    bool changed = false, any = false;
+    const Geometry geometry = shapeGeometry(shape, document, &changed, &any);
     if (!changed || !any) continue;
     rewriteShape(d.source, shape, formatPathData(geometry), &splices);
   }
@@ -1062,11 +1070,10 @@ bool exportSvgFile(const Drawing& drawing, const Document& document, const std::
   return writeFileAtomically(path, text, error);
 }
 
-bool exportSvgForView(const Drawing& drawing, const Document& document, double x, double y,
-                      double width, double height, std::string* out, std::string* error) {
-  (void)error;
-  const Drawing::Impl& d = DrawingAccess::impl(drawing);
-  std::vector<Splice> splices = geometrySplices(d, document);
+namespace {
+
+std::string viewSvg(const Drawing::Impl& d, std::vector<Splice> splices, double x, double y,
+                    double width, double height) {
   pugi::xml_node root = d.xml.document_element();
   const StartTag tag = readStartTag(d.source, static_cast<std::size_t>(root.offset_debug()));
   static const std::set<std::string> viewport = {"x", "y", "width", "height", "viewBox",
@@ -1079,8 +1086,51 @@ bool exportSvgForView(const Drawing& drawing, const Document& document, double x
                          "\" viewBox=\"" + formatNumber(x) + " " + formatNumber(y) + " " +
                          formatNumber(width) + " " + formatNumber(height) +
                          "\" preserveAspectRatio=\"none\" overflow=\"visible\""});
-  *out = applySplices(d.source, std::move(splices));
+  return applySplices(d.source, std::move(splices));
+}
+
+}  // namespace
+
+bool exportSvgForView(const Drawing& drawing, const Document& document, double x, double y,
+                      double width, double height, std::string* out, std::string* error) {
+  (void)error;
+  const Drawing::Impl& d = DrawingAccess::impl(drawing);
+  *out = viewSvg(d, geometrySplices(d, document), x, y, width, height);
   return true;
+}
+
+std::vector<PageShape> pageShapes(const Drawing& drawing, const Document& document) {
+  const Drawing::Impl& d = DrawingAccess::impl(drawing);
+  std::map<AIArtHandle, std::size_t> place;
+  const std::vector<AIArtHandle> paths = drawing.paths();
+  for (std::size_t k = 0; k < paths.size(); ++k) place[paths[k]] = k;
+  std::vector<PageShape> shapes;
+  for (const Shape& shape : d.shapes) {
+    PageShape page;
+    bool changed = false, any = false;
+    page.d = formatPathData(shapeGeometry(shape, document, &changed, &any));
+    for (AIArtHandle path : shape.paths) {
+      const auto it = place.find(path);
+      if (it == place.end()) continue;
+      page.paths.push_back(it->second);
+      if (const Art* art = document.find(path); art != nullptr && art->selected) page.selected = true;
+    }
+    shapes.push_back(std::move(page));
+  }
+  return shapes;
+}
+
+std::string exportSvgForPage(const Drawing& drawing, const Document& document) {
+  const Drawing::Impl& d = DrawingAccess::impl(drawing);
+  std::vector<Splice> splices;
+  for (std::size_t k = 0; k < d.shapes.size(); ++k) {
+    const Shape& shape = d.shapes[k];
+    bool changed = false, any = false;
+    rewriteShape(d.source, shape, formatPathData(shapeGeometry(shape, document, &changed, &any)), &splices);
+    const StartTag tag = readStartTag(d.source, shape.nameOffset);
+    splices.push_back({tag.attributesEnd, tag.attributesEnd, " data-shape=\"" + std::to_string(k) + "\""});
+  }
+  return viewSvg(d, std::move(splices), 0, 0, 1, 1);
 }
 
 }  // namespace simhost::svg

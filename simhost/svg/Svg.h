@@ -123,6 +123,20 @@ bool exportSvgFile(const Drawing& drawing, const Document& document, const std::
 bool exportSvgForView(const Drawing& drawing, const Document& document, double x, double y,
                       double width, double height, std::string* out, std::string* error);
 
+// What a page that shows the drawing needs (sarvello-host open).
+// Each shape of the file (an element that became art), in the file's order: its path data now
+// in its own coordinates, the places of its path art in Drawing::paths(), and whether any of
+// them is selected.
+struct PageShape {
+  std::string d;
+  std::vector<std::size_t> paths;
+  bool selected = false;
+};
+std::vector<PageShape> pageShapes(const Drawing& drawing, const Document& document);
+// The drawing as exportSvgForView gives it with user space mapped one to one, with every shape
+// a <path> carrying data-shape="K", K its place in pageShapes().
+std::string exportSvgForPage(const Drawing& drawing, const Document& document);
+
 }  // namespace simhost::svg
 
 #endif

@@ -1,0 +1,73 @@
+// What the web server's threads and the host's user-interface thread share: the user's input,
+// queued for the user-interface thread (the only thread that talks to the plug-in), the frames it
+// publishes, and the alert it is waiting in.
+#ifndef SARVELLO_SIMHOST_LIVE_CHANNEL_H
+#define SARVELLO_SIMHOST_LIVE_CHANNEL_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace simhost::live {
+
+// One picture of the host's state for the pages. Immutable once published; shapes whose path
+// data did not change since the previous frame share its string, so that a page's stream sends
+// only what changed.
+struct Frame {
+  std::uint64_t seq = 0;
+  std::uint64_t document = 0;  // changes when another drawing is opened
+  std::vector<std::shared_ptr<const std::string>> shapes;  // path data, by shape
+  std::string state;  // JSON: view, overlay, tools, selection, panels, menu, alert, ...
+};
+
+class Channel {
+ public:
+  using Task = std::function<void()>;
+
+  // Server threads: queues work for the user-interface thread. False once the host quits.
+  bool post(Task task);
+  // Server threads: runs `task` on the user-interface thread and waits until it has run. When it
+  // has not begun within `seconds`, or the host quits first, it is taken back (it never runs)
+  // and the answer is false.
+  bool call(const Task& task, double seconds);
+
+  // User-interface thread: waits up to `seconds` for work, then runs what is queued, in order.
+  // Answers how many tasks ran.
+  int runQueued(double seconds);
+
+  // User-interface thread: makes a frame the current one.
+  void publish(std::shared_ptr<const Frame> frame);
+  // Server threads: the current frame once it is newer than `after` (waits up to `seconds`);
+  // none when there is no newer one by then or the host quits.
+  std::shared_ptr<const Frame> frameAfter(std::uint64_t after, double seconds);
+  std::shared_ptr<const Frame> current();
+
+  // The modal alert. User-interface thread: waits until a page dismisses it or the host quits.
+  // Server threads: dismiss the alert with that number (an alert shown on a page is answered
+  // there; a stale answer does nothing).
+  void waitForAlert(std::uint64_t alert);
+  bool dismissAlert(std::uint64_t alert);
+
+  // Asked to quit (Ctrl-C, SIGTERM, the page's Quit). Wakes every waiter.
+  void quit();
+  bool quitting() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable inputReady_;
+  std::condition_variable frameReady_;
+  std::condition_variable alertDone_;
+  std::deque<Task> tasks_;
+  std::shared_ptr<const Frame> frame_;
+  std::uint64_t dismissed_ = 0;
+  bool quit_ = false;
+};
+
+}  // namespace simhost::live
+
+#endif

@@ -1,0 +1,110 @@
+// The host's user-interface thread for a person at the tool (sarvello-host open): one running
+// plug-in over one document, driven by the input a page sends, publishing frames of what the
+// document window, the tools and the panels show.
+//
+// Everything the user does is recorded as a session (session/Session.h) with the clock readings
+// the plug-in was given and the ticks the loop moved to, so that `sarvello-host run DRAWING
+// --session FILE` replays it to the same drawing. Opening another drawing starts the tool afresh
+// (the plug-in is shut down, its panels keep their placement, and it is started again), so that
+// the session of a drawing holds everything that happened to it.
+//
+// Only the thread that calls run() touches the plug-in and the host; server threads reach it
+// through the Channel.
+#ifndef SARVELLO_SIMHOST_LIVE_LIVEAPP_H
+#define SARVELLO_SIMHOST_LIVE_LIVEAPP_H
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Host.h"
+#include "live/Channel.h"
+#include "session/Session.h"
+
+namespace simhost::app {
+class Runner;
+}
+
+namespace simhost::live {
+
+struct LiveOptions {
+  std::string pluginPath;       // empty: the module beside the program
+  std::string preferencesFile;  // empty: preferences for the run only
+  std::function<void(const std::string& line)> diagnostic;  // host diagnostics as they come
+};
+
+// What a page asked for, answered on the user-interface thread.
+struct Reply {
+  int status = 200;
+  std::string type = "application/json";
+  std::string body;
+  std::string filename;  // a download's name
+};
+
+class LiveApp {
+ public:
+  LiveApp(LiveOptions options, Channel& channel);
+  ~LiveApp();
+  LiveApp(const LiveApp&) = delete;
+  LiveApp& operator=(const LiveApp&) = delete;
+
+  // Starts the plug-in with the drawing (empty text: an empty document). False with *error when
+  // the module does not load or the drawing is refused.
+  bool start(const std::string& svgText, const std::string& name, std::string* error);
+  // The loop of the user-interface thread, until the channel quits.
+  void run();
+  // The application's quit: panels closed, preferences saved, the module shut down and unloaded.
+  bool quit(std::string* error);
+  Outstanding outstanding() const;
+
+  // Called on the user-interface thread (through the Channel):
+  // The page's input: {"events": [...]} of session events; a pointer event may give "px", its
+  // position in window pixels, instead of "at".
+  Reply input(const std::string& body);
+  // Replaces the document with a drawing; a drawing that cannot be opened leaves it as it was.
+  Reply openDrawing(const std::string& svgText, const std::string& name);
+  Reply saveDrawing();
+  Reply savePicture();
+  Reply saveSession();
+  // The document for the page (every shape a <path>), the tool icon and the current cursor.
+  Reply documentSvg();
+  Reply toolIcon();
+  Reply cursorImage();
+
+  // The session recorded since the drawing was opened.
+  const session::Session& recording() const { return recording_; }
+
+ private:
+  bool begin(const std::string& svgText, const std::string& name, std::string* error);
+  void showAlert(const Alert& alert);
+  void note(const std::string& line);
+  void publish();
+  std::string stateJson() const;
+
+  LiveOptions options_;
+  Channel& channel_;
+  std::unique_ptr<app::Runner> runner_;
+  std::string name_;
+  session::Session recording_;
+  std::uint64_t document_ = 0;
+  std::uint64_t seq_ = 0;
+  std::vector<std::shared_ptr<const std::string>> shapes_;
+  std::vector<std::size_t> selected_;  // shapes with a selected path
+  std::vector<std::vector<std::size_t>> shapePaths_;  // each shape's path art, by place
+  struct ShownAlert {
+    std::uint64_t id = 0;
+    Alert alert;
+  };
+  std::unique_ptr<ShownAlert> alert_;
+  std::uint64_t alerts_ = 0;
+  std::vector<std::pair<std::uint64_t, std::string>> messages_;  // the last notes, numbered
+  std::uint64_t notes_ = 0;
+  int64_t drawsSeen_ = -1;
+};
+
+}  // namespace simhost::live
+
+#endif
