@@ -15,6 +15,7 @@ all: build
 
 deps:
 	@./scripts/install-deps.sh
+	@./scripts/install-npm.sh
 
 build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)

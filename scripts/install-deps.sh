@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev librsvg2-dev libcairo2-dev nlohmann-json3-dev
   zlib1g-dev bootstrap-icons fonts-dejavu-core
+  libcpp-httplib-dev chromium nodejs
 )
 [ $# -gt 0 ] && packages=("$@")
 
@@ -18,6 +19,9 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# The browser tests' runner comes from npm, which some Node.js packages bring with them.
+if [ $# -eq 0 ] && ! command -v npm >/dev/null 2>&1; then missing+=(npm); fi
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -26,6 +26,8 @@ constexpr const char* kEmptyDrawing =
 constexpr const char* kToolName = "Sarvello Tool";
 constexpr std::size_t kKeptMessages = 50;
 constexpr std::uint32_t kCursorResourceType = AS_FOURCC('C', 'U', 'R', 'S');
+// The page's menu bar, above the area the palettes may take.
+constexpr int32_t kMenuBarHeight = 32;
 
 Reply error(int status, const std::string& text) {
   Reply r;
@@ -116,6 +118,7 @@ bool LiveApp::begin(const std::string& svgText, const std::string& name, std::st
     }
     recording_.events.back().tickList.push_back(tick);
   };
+  if (screen_.first > 0) fitScreen(screen_.first, screen_.second);
   ++document_;
   shapes_.clear();
   drawsSeen_ = -1;
@@ -170,6 +173,17 @@ Reply LiveApp::input(const std::string& body) {
       channel_.quit();
       break;
     }
+    // The page's size is the screen the palettes live on. It is the window manager's business,
+    // not the plug-in's, and not part of the session.
+    if (ev.is_object() && ev.value("type", "") == "screen") {
+      const int width = ev.value("width", 0), height = ev.value("height", 0);
+      if (width < 100 || height < 100 || width > 100000 || height > 100000) {
+        refused = "the screen must be 100 to 100000 pixels each way";
+        break;
+      }
+      fitScreen(width, height);
+      continue;
+    }
     // A pointer position in window pixels becomes the artwork point under it, as the
     // application maps the mouse.
     if (ev.is_object() && ev.value("type", "") == "pointer" && ev.contains("px")) {
@@ -216,6 +230,29 @@ Reply LiveApp::input(const std::string& body) {
     return error(400, refused);
   }
   return ok();
+}
+
+void LiveApp::fitScreen(int width, int height) {
+  AIRect& area = runner_->host().paletteArea();
+  area.left = 0;
+  area.top = kMenuBarHeight;
+  area.right = width;
+  area.bottom = height;
+  // As a window manager does when the screen shrinks, a palette that would be (partly) off it is
+  // brought back; the plug-in saves where it then is.
+  for (auto& [id, dialog] : dialogState(runner_->host()).dialogs) {
+    if (dialog.destroying) continue;
+    const int32_t w = dialog.bounds.right - dialog.bounds.left;
+    const int32_t h = dialog.bounds.bottom - dialog.bounds.top;
+    const auto onto = [](int32_t at, int32_t low, int32_t high, int32_t size) {
+      return std::max(low, std::min(at, high - size));
+    };
+    dialog.bounds.left = onto(dialog.bounds.left, area.left, area.right, w);
+    dialog.bounds.top = onto(dialog.bounds.top, area.top, area.bottom, h);
+    dialog.bounds.right = dialog.bounds.left + w;
+    dialog.bounds.bottom = dialog.bounds.top + h;
+  }
+  screen_ = {width, height};
 }
 
 Reply LiveApp::openDrawing(const std::string& svgText, const std::string& name) {

@@ -62,7 +62,8 @@ class LiveApp {
 
   // Called on the user-interface thread (through the Channel):
   // The page's input: {"events": [...]} of session events; a pointer event may give "px", its
-  // position in window pixels, instead of "at".
+  // position in window pixels, instead of "at". {"type": "screen", "width", "height"} tells the
+  // page's size, which palettes stay on; {"type": "quit"} quits.
   Reply input(const std::string& body);
   // Replaces the document with a drawing; a drawing that cannot be opened leaves it as it was.
   Reply openDrawing(const std::string& svgText, const std::string& name);
@@ -80,6 +81,7 @@ class LiveApp {
  private:
   bool begin(const std::string& svgText, const std::string& name, std::string* error);
   void showAlert(const Alert& alert);
+  void fitScreen(int width, int height);
   void note(const std::string& line);
   void publish();
   std::string stateJson() const;
@@ -103,6 +105,7 @@ class LiveApp {
   std::vector<std::pair<std::uint64_t, std::string>> messages_;  // the last notes, numbered
   std::uint64_t notes_ = 0;
   int64_t drawsSeen_ = -1;
+  std::pair<int, int> screen_{0, 0};  // the page's size, once it has told it
 };
 
 }  // namespace simhost::live

@@ -188,6 +188,9 @@ bool WebServer::start(int port, std::string* error) {
   server.Get("/api/document.svg", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
     onUiThread(res, [&] { return app_.documentSvg(); });
   });
+  server.Get("/favicon.ico", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
+    onUiThread(res, [&] { return app_.toolIcon(); });
+  });
   server.Get("/api/icon.png", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
     onUiThread(res, [&] { return app_.toolIcon(); });
   });

@@ -22,6 +22,7 @@ export function startHost(args) {
       child,
       url: null,
       stderr: () => err,
+      stdout: () => out,
       exited: new Promise((done) => child.on('exit', (code, signal) => done({ code, signal }))),
     };
     child.stdout.on('data', (d) => {

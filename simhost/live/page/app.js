@@ -289,7 +289,7 @@ function renderMenu(state) {
     list.setAttribute('aria-label', group);
     list.hidden = true;
     const open = (yes) => { list.hidden = !yes; head.setAttribute('aria-expanded', String(yes)); };
-    head.addEventListener('click', (e) => { e.stopPropagation(); open(list.hidden); });
+    head.addEventListener('click', (e) => { e.stopPropagation(); open(true); });
     sub.addEventListener('mouseenter', () => open(true));
     sub.addEventListener('mouseleave', () => open(false));
     for (const item of items) {
@@ -403,7 +403,11 @@ function buildCombo(item, label) {
   list.setAttribute('role', 'listbox');
   list.setAttribute('aria-label', label);
   list.hidden = true;
-  const open = (yes) => { list.hidden = !yes; input.setAttribute('aria-expanded', String(yes)); };
+  const open = (yes) => {
+    list.hidden = !yes;
+    box.classList.toggle('open', yes);
+    input.setAttribute('aria-expanded', String(yes));
+  };
   const choose = (k) => { open(false); send({ type: 'choose', control: label, preset: k + 1 }); };
   const commit = () => {
     const text = input.value.trim();
@@ -669,6 +673,13 @@ view.addEventListener('wheel', (e) => {
   const factor = Math.exp(-e.deltaY * (e.ctrlKey ? 0.01 : 0.0015));
   zoomBy(factor, windowPoint(e));
 }, { passive: false });
+
+// The page is the screen the palettes live on.
+function sendScreen() {
+  send({ type: 'screen', width: Math.max(100, window.innerWidth), height: Math.max(100, window.innerHeight) });
+}
+window.addEventListener('resize', sendScreen);
+sendScreen();
 
 new ResizeObserver(() => {
   const width = Math.max(1, Math.round(view.clientWidth));
