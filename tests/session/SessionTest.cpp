@@ -77,7 +77,8 @@ TEST(Session, ViewChangesAndDefaults) {
 TEST(Session, MalformedEventsNameTheEventAndTheProblem) {
   EXPECT_EQ(eventError(R"({"type": "jump"})"),
             "s.json: event 2 (jump): unknown event type \"jump\" (known: select, view, pick-tool, "
-            "leave-tool, stroke, idle, picture, choose, type-value, press, menu, close-panel, move-panel)");
+            "leave-tool, stroke, idle, picture, choose, type-value, press, menu, close-panel, move-panel, "
+            "pointer, ticks)");
   EXPECT_EQ(eventError(R"({"drags": 3})"), "s.json: event 2: the event has no \"type\"");
   EXPECT_EQ(eventError(R"(42)"), "s.json: event 2: an event must be an object with a \"type\"");
   EXPECT_EQ(eventError(R"({"type": 3})"), "s.json: event 2: \"type\" must be a string");
@@ -100,7 +101,15 @@ TEST(Session, MalformedEventsNameTheEventAndTheProblem) {
   EXPECT_EQ(eventError(R"({"type": "select", "paths": "some"})"),
             "s.json: event 2 (select): \"paths\" must be \"all\" or \"none\"");
   EXPECT_EQ(eventError(R"({"type": "select", "paths": "all", "ids": ["a"]})"),
-            "s.json: event 2 (select): give either \"paths\" (\"all\" or \"none\") or \"ids\"");
+            "s.json: event 2 (select): give one of \"paths\" (\"all\" or \"none\"), \"ids\" or \"indices\"");
+  // What a live run records.
+  EXPECT_EQ(eventError(R"({"type": "pointer", "action": "drag"})"),
+            "s.json: event 2 (pointer): the event has no \"at\" (the pointer's artwork position)");
+  EXPECT_EQ(eventError(R"({"type": "pointer", "action": "hover", "at": [0, 0]})"),
+            "s.json: event 2 (pointer): unknown action \"hover\": \"action\" must be \"move\", \"down\", \"drag\" or \"up\"");
+  EXPECT_EQ(eventError(R"({"type": "ticks", "at": [3, 3]})"), "s.json: event 2 (ticks): the ticks in \"at\" must increase");
+  EXPECT_EQ(eventError(R"({"type": "pick-tool", "clock": -1})"),
+            "s.json: event 2: \"clock\" must be whole microseconds since the epoch, from 0 to 2^53");
   EXPECT_EQ(eventError(R"({"type": "select", "ids": ["a", ""]})"),
             "s.json: event 2 (select): \"ids\" must hold non-empty strings");
   EXPECT_EQ(eventError(R"({"type": "view", "zoom": 0})"), "s.json: event 2 (view): \"zoom\" must be greater than 0");
@@ -243,4 +252,26 @@ TEST(Session, MalformedPanelActionsNameTheEventAndTheProblem) {
             "s.json: event 2 (move-panel): \"to\" must be whole pixels from -100000 to 100000");
   EXPECT_EQ(eventError(R"({"type": "move-panel", "panel": "Sarvello", "to": [0]})"),
             "s.json: event 2 (move-panel): \"to\" must be a pair of numbers [x, y]");
+}
+
+// A recorded session reads back as it was written, positions to the same 32-bit floats.
+TEST(Session, WrittenSessionsReadBackTheSame) {
+  const char* text = R"({"view": {"width": 900, "height": 700, "zoom": 1.5, "center": [1, 2]},
+    "clock": 1767225600000000, "events": [
+      {"type": "ticks", "at": [1, 2, 5]}, {"type": "select", "indices": [0, 3]},
+      {"type": "pick-tool", "clock": 1767225600016667},
+      {"type": "pointer", "action": "drag", "at": [0.1, -33.3], "clock": 1767225600033334},
+      {"type": "choose", "control": "Grid Res", "preset": 4}, {"type": "type-value", "control": "Size", "value": "250.5"},
+      {"type": "move-panel", "panel": "Sarvello", "to": [10, 20]}, {"type": "view", "zoom": 2}, {"type": "leave-tool"}]})";
+  const SessionResult first = parseSession(text, "s.json");
+  ASSERT_TRUE(first) << first.error;
+  const std::string written = writeSession(*first.session);
+  const SessionResult again = parseSession(written, "written.json");
+  ASSERT_TRUE(again) << again.error << "\n" << written;
+  EXPECT_EQ(written, writeSession(*again.session));
+  const Event& drag = again.session->events[3];
+  EXPECT_EQ(static_cast<float>(drag.at.y), -33.3f);
+  EXPECT_EQ(drag.clock, 1767225600033334);
+  EXPECT_EQ(again.session->clock, 1767225600000000);
+  EXPECT_EQ(again.session->events[0].tickList, (std::vector<int64_t>{1, 2, 5}));
 }
