@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <nlohmann/json.hpp>
@@ -153,9 +154,12 @@ TEST_F(Server, InputReachesThePlugInInOrderAndTheRecordingHoldsItsClock) {
   }
   EXPECT_EQ((std::vector<std::string>{"select", "pick-tool", "pointer", "pointer", "pointer"}), kinds);
   // The window pixel became the artwork point under it (the view is centred on the origin).
-  const auto& down = app->recording().events[app->recording().events.size() - 3];
-  EXPECT_EQ(0.0, down.at.x);
-  EXPECT_EQ(0.0, down.at.y);
+  const auto& events = app->recording().events;
+  const auto down = std::find_if(events.begin(), events.end(),
+                                 [](const auto& e) { return e.type == simhost::session::Event::Type::Pointer; });
+  ASSERT_NE(down, events.end());
+  EXPECT_EQ(0.0, down->at.x);
+  EXPECT_EQ(0.0, down->at.y);
 }
 
 }  // namespace
