@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-unit test-asan demo bench check-arm64 fuzz soak clean
+.PHONY: all deps build build-asan test test-unit test-asan demo bench bench-page check-arm64 fuzz soak clean
 
 all: build
 
@@ -38,6 +38,10 @@ demo: build
 
 bench: build
 	./$(BUILD)/bin/sarvello-bench
+
+# The page of `sarvello-host open` in Debian's chromium: frames a second and pointer latency.
+bench-page: build
+	SARVELLO_HOST=$(BUILD)/bin/sarvello-host node bench/page.mjs
 
 # The solver and its tests cross-compiled for ARM64 and run under qemu-user.
 check-arm64:

@@ -169,6 +169,7 @@ Reply LiveApp::input(const std::string& body) {
   }
   std::string refused;
   for (json ev : root["events"]) {
+    ++inputs_;
     if (ev.is_object() && ev.value("type", "") == "quit") {
       channel_.quit();
       break;
@@ -436,6 +437,7 @@ std::string LiveApp::stateJson() const {
   state["shapePaths"] = shapePaths_;
   state["vertices"] = runner_->vertices();
   state["events"] = recording_.events.size();
+  state["inputs"] = inputs_;
   return state.dump();
 }
 

@@ -104,6 +104,7 @@ class LiveApp {
   std::uint64_t alerts_ = 0;
   std::vector<std::pair<std::uint64_t, std::string>> messages_;  // the last notes, numbered
   std::uint64_t notes_ = 0;
+  std::uint64_t inputs_ = 0;  // page events taken, refused ones included
   int64_t drawsSeen_ = -1;
   std::pair<int, int> screen_{0, 0};  // the page's size, once it has told it
 };

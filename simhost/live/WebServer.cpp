@@ -116,6 +116,8 @@ bool WebServer::start(int port, std::string* error) {
   // Streams hold a thread each; room for several pages besides their requests.
   server.new_task_queue = [] { return new httplib::ThreadPool(16); };
   server.set_payload_max_length(kMaxUpload);
+  // Frames are small writes that must leave at once, not wait to be gathered.
+  server.set_tcp_nodelay(true);
 
   server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     const std::string served = "127.0.0.1:" + std::to_string(port_);

@@ -21,7 +21,13 @@ const page = {
   viewDrag: null,
   pointerDown: false,
   ended: false,
+  frameArrived: false,
 };
+
+// What the page has shown: frames painted, and for each event sent, how long until a frame that
+// took it in was painted (milliseconds). Read by the page's benchmark.
+const stats = { framesPainted: 0, framesReceived: 0, sent: 0, sentAt: [], latencies: [], takenIn: 0 };
+window.sarvelloStats = stats;
 
 // ---- Sending --------------------------------------------------------------------------------
 
@@ -37,6 +43,7 @@ function send(...events) {
       outgoing[outgoing.length - 1] = e;
     } else {
       outgoing.push(e);
+      stats.sentAt[++stats.sent] = performance.now();
     }
   }
   flush();
@@ -83,7 +90,25 @@ function connect() {
   };
 }
 
+function paintLoop() {
+  if (page.frameArrived) {
+    page.frameArrived = false;
+    ++stats.framesPainted;
+    const now = performance.now();
+    const taken = page.state ? page.state.inputs : 0;
+    for (let k = stats.takenIn + 1; k <= Math.min(taken, stats.sent); ++k) {
+      if (stats.sentAt[k] !== undefined) stats.latencies.push(now - stats.sentAt[k]);
+      delete stats.sentAt[k];
+    }
+    stats.takenIn = Math.max(stats.takenIn, Math.min(taken, stats.sent));
+  }
+  requestAnimationFrame(paintLoop);
+}
+requestAnimationFrame(paintLoop);
+
 function onFrame(frame) {
+  ++stats.framesReceived;
+  page.frameArrived = true;
   if (frame.full) page.shapeData = [];
   page.shapeData.length = frame.count;
   for (const [k, d] of Object.entries(frame.shapes)) page.shapeData[Number(k)] = d;
