@@ -83,8 +83,8 @@ void BM_TenTicksOnTheDemoDrawing(benchmark::State& state) {
 }
 BENCHMARK(BM_TenTicksOnTheDemoDrawing)->Unit(benchmark::kMillisecond);
 
-// The demo's session from start to quit, without pictures. Its drags keep the tool's drag spacing
-// in real time, so the processor time is the figure to read.
+// The demo's session from start to quit, without pictures. The replay's clock is the host's, so
+// nothing waits: real time and processor time are close.
 void BM_DemoReplay(benchmark::State& state) {
   const Session session = parsed(simhost::app::kSampleSession);
   for (auto _ : state) {

@@ -225,7 +225,7 @@ Reply LiveApp::input(const std::string& body) {
     event.index = recording_.events.size();
     recording_.events.push_back(std::move(event));
   }
-  publish();
+  // The loop publishes the frame that shows it, once it has also delivered the ticks due.
   if (!refused.empty()) {
     note("input refused: " + refused);
     return error(400, refused);

@@ -22,6 +22,7 @@ const page = {
   pointerDown: false,
   ended: false,
   frameArrived: false,
+  markData: [],
 };
 
 // What the page has shown: frames painted, and for each event sent, how long until a frame that
@@ -90,9 +91,12 @@ function connect() {
   };
 }
 
+// Frames are painted at the display's pace: each display frame shows the newest frame the host
+// sent, however many arrived since the last.
 function paintLoop() {
-  if (page.frameArrived) {
+  if (page.frameArrived && page.state) {
     page.frameArrived = false;
+    render(page.state);
     ++stats.framesPainted;
     const now = performance.now();
     const taken = page.state ? page.state.inputs : 0;
@@ -112,13 +116,11 @@ function onFrame(frame) {
   if (frame.full) page.shapeData = [];
   page.shapeData.length = frame.count;
   for (const [k, d] of Object.entries(frame.shapes)) page.shapeData[Number(k)] = d;
-  const state = frame.state;
-  page.state = state;
+  page.state = frame.state;
   if (frame.document !== page.documentNumber) {
     page.documentNumber = frame.document;
     loadDocument(frame.document);
   }
-  render(state);
 }
 
 async function loadDocument(number) {
@@ -146,6 +148,8 @@ async function loadDocument(number) {
   page.shapeElements = [];
   for (const el of shown.querySelectorAll('[data-shape]')) page.shapeElements[Number(el.getAttribute('data-shape'))] = el;
   page.appliedData = [];
+  page.markData = [];
+  $('marks').replaceChildren();
   if (page.state) render(page.state);
 }
 
@@ -187,27 +191,37 @@ function renderShapes(state) {
       applied[k] = d;
     }
   }
-  // Selected shapes are outlined on top, in window pixels.
+  // Selected shapes are outlined on top, in window pixels. Each outline's transform changes only
+  // with the view or the document.
   const marks = $('marks');
   const selected = new Set(state.selected);
-  const canvasCTM = $('canvas').getScreenCTM();
+  const placement = `${page.documentNumber} ${state.userToView} ${state.view.width} ${state.view.height}`;
   const kept = new Map();
   for (const m of [...marks.children]) kept.set(Number(m.dataset.shape), m);
-  for (const [k, m] of kept) if (!selected.has(k)) { m.remove(); kept.delete(k); }
+  for (const [k, m] of kept) if (!selected.has(k)) { m.remove(); kept.delete(k); delete page.markData[k]; }
+  let canvasCTM = null;
   for (const k of selected) {
     const el = page.shapeElements[k];
-    if (!el || !canvasCTM) continue;
+    if (!el) continue;
     let m = kept.get(k);
     if (!m) {
       m = document.createElementNS(SVG_NS, 'path');
       m.dataset.shape = String(k);
       marks.appendChild(m);
     }
-    const ctm = el.getScreenCTM();
-    if (!ctm) continue;
-    const t = canvasCTM.inverse().multiply(ctm);
-    m.setAttribute('transform', `matrix(${t.a} ${t.b} ${t.c} ${t.d} ${t.e} ${t.f})`);
-    m.setAttribute('d', el.getAttribute('d') || '');
+    if (m.dataset.placement !== placement) {
+      canvasCTM = canvasCTM || $('canvas').getScreenCTM();
+      const ctm = el.getScreenCTM();
+      if (!ctm || !canvasCTM) continue;
+      const t = canvasCTM.inverse().multiply(ctm);
+      m.setAttribute('transform', `matrix(${t.a} ${t.b} ${t.c} ${t.d} ${t.e} ${t.f})`);
+      m.dataset.placement = placement;
+    }
+    const d = page.shapeData[k];
+    if (d !== undefined && page.markData[k] !== d) {
+      m.setAttribute('d', d);
+      page.markData[k] = d;
+    }
   }
 }
 
