@@ -213,24 +213,27 @@ void Runner::makeLoop(const LoopOptions& loopOptions) {
   };
 }
 
+void Runner::timeFor(const session::Session& session) {
+  // A session recorded live is replayed on its own clock, from the loop's first tick; any other
+  // on the replay's virtual clock.
+  if (!loop_ || options_.live) return;
+  LoopOptions loopOptions;
+  loopOptions.keepLog = false;
+  if (session.clock) {
+    loopOptions.timing = LoopOptions::Timing::Recorded;
+    loopOptions.clockStart = session.clock;
+  }
+  const bool same = loop_->timing() == loopOptions.timing &&
+                    (!session.clock || (loop_->clockStart() == *session.clock && loop_->now() == 0));
+  if (!same) makeLoop(loopOptions);
+}
+
 bool Runner::load(const std::string& svgText, const std::string& name,
                   const session::Session& session, const std::string& sessionName, bool fit,
                   std::string* error) {
   // Each drawing starts with the tool not picked, so that its session picks it afresh.
   if (loop_ && loop_->toolSelected()) loop_->dispatch(HostEvent::deselect());
-  // A session recorded live is replayed on its own clock, from the loop's first tick.
-  if (loop_ && !options_.live) {
-    LoopOptions loopOptions;
-    loopOptions.keepLog = false;
-    if (session.clock) {
-      loopOptions.timing = LoopOptions::Timing::Recorded;
-      loopOptions.clockStart = session.clock;
-    }
-    if (loop_->timing() != loopOptions.timing || loop_->now() != 0 ||
-        (session.clock && loop_->clockStart() != *session.clock)) {
-      makeLoop(loopOptions);
-    }
-  }
+  timeFor(session);
   drawing_.reset();
   frames_.clear();
   host_->document().clear();
@@ -297,6 +300,7 @@ bool Runner::play(const session::Session& session, std::string* error) {
     *error = "the plug-in is not started or no drawing is loaded";
     return false;
   }
+  timeFor(session);
   const LoopStats before = loop_->stats();
   const auto started = std::chrono::steady_clock::now();
   const bool sessionTakesPictures =
@@ -333,8 +337,8 @@ bool Runner::play(const session::Session& session, std::string* error) {
   return ok;
 }
 
-bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_t total,
-                       std::string* error) {
+bool Runner::playAction(const session::Event& event, std::size_t done, std::size_t total,
+                        std::string* error) {
   using Type = session::Event::Type;
   switch (event.type) {
     case Type::Select:
@@ -435,6 +439,17 @@ bool Runner::playOne(const session::Event& event, std::string* error) {
   }
   const bool ok = playEvent(event, 0, 1, error);
   watchHost(eventName(event), true);
+  return ok;
+}
+
+bool Runner::playEvent(const session::Event& event, std::size_t done, std::size_t total,
+                       std::string* error) {
+  // A live run, and its recording again: the window is redrawn before and after everything the
+  // user does, so that every fluid step falls where the recording can place it.
+  const bool exact = loop_->timing() != LoopOptions::Timing::Replay;
+  if (exact) loop_->redraw();
+  const bool ok = playAction(event, done, total, error);
+  if (exact) loop_->redraw();
   return ok;
 }
 

@@ -167,8 +167,11 @@ class Runner {
  private:
   void note(const std::string& line) const;
   void makeLoop(const LoopOptions& loopOptions);
+  void timeFor(const session::Session& session);
   bool playEvent(const session::Event& event, std::size_t done, std::size_t total,
                  std::string* error);
+  bool playAction(const session::Event& event, std::size_t done, std::size_t total,
+                  std::string* error);
   bool select(const session::Event& event);
   bool stroke(const session::Event& event, std::size_t done, std::size_t total);
   bool takeFrame(const std::string& label, const std::string& file, std::string* error);

@@ -316,7 +316,9 @@ ASErr EventLoop::pointerEvent(const HostEvent& event) {
 
 ASErr EventLoop::dispatch(const HostEvent& event) {
   using Kind = HostEvent::Kind;
-  if (options_.timing == LoopOptions::Timing::Live) deliverTicksDueBy(clockTicks());
+  // Live: the ticks due first, and their redraw, as pump() does; a recorded run replays each
+  // tick it moved to the same way (deliverTicksAt).
+  if (options_.timing == LoopOptions::Timing::Live) pump();
   if (event.kind != Kind::Idle) beginEvent(event.clock);
 
   ASErr result = kNoErr;

@@ -1,5 +1,6 @@
 // Session files: every input is a session or a clear error, never an exception or a crash; an
-// accepted session holds only values the host can take.
+// accepted session holds only values the host can take, and writing it gives text that reads
+// back to the same session.
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -22,6 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Point& p : e.points) FUZZ_CHECK(std::isfinite(p.x) && std::isfinite(p.y));
     if (e.view.zoom) FUZZ_CHECK(*e.view.zoom >= simhost::kMinZoom && *e.view.zoom <= simhost::kMaxZoom);
     FUZZ_CHECK(e.drags >= 0 && e.ticks >= 0);
+    FUZZ_CHECK(std::isfinite(e.at.x) && std::isfinite(e.at.y));
+    for (std::size_t k = 1; k < e.tickList.size(); ++k) FUZZ_CHECK(e.tickList[k - 1] < e.tickList[k]);
   }
+  const std::string written = writeSession(*r.session);
+  const SessionResult again = parseSession(written, "written.json");
+  FUZZ_CHECK(again);
+  FUZZ_CHECK(writeSession(*again.session) == written);
   return 0;
 }

@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "app/Commands.h"
 #include "live/Channel.h"
 #include "live/LiveApp.h"
 #include "live/WebServer.h"
@@ -69,15 +72,22 @@ class Server : public ::testing::Test {
     const std::string drawing =
         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100"><path d="M10,50 L90,50"/></svg>)";
     ASSERT_TRUE(app->start(drawing, "line.svg", &error)) << error;
+    drawingText = drawing;
     server = std::make_unique<simhost::live::WebServer>(channel, *app);
     ASSERT_TRUE(server->start(0, &error)) << error;
   }
-  void TearDown() override {
+  void TearDown() override { end(); }
+
+  // The application's quit; the host and the module are gone afterwards.
+  void end() {
+    if (!app) return;
     channel.quit();
     server->stop();
     std::string error;
     EXPECT_TRUE(app->quit(&error)) << error;
     EXPECT_TRUE(app->outstanding().clean()) << app->outstanding().describe();
+    server.reset();
+    app.reset();
   }
 
   // Runs the user-interface thread's loop while `client` talks to the server.
@@ -94,6 +104,7 @@ class Server : public ::testing::Test {
 
   std::string withToken(const std::string& path) const { return path + "?token=" + server->token(); }
 
+  std::string drawingText;
   Channel channel;
   std::unique_ptr<simhost::live::LiveApp> app;
   std::unique_ptr<simhost::live::WebServer> server;
@@ -160,6 +171,43 @@ TEST_F(Server, InputReachesThePlugInInOrderAndTheRecordingHoldsItsClock) {
   ASSERT_NE(down, events.end());
   EXPECT_EQ(0.0, down->at.x);
   EXPECT_EQ(0.0, down->at.y);
+}
+
+// Drags faster than the plug-in's throttle, ticks between them and a panel change: the recorded
+// session replays to the same drawing, because the replay gives the module the clock readings and
+// the ticks of the live run.
+TEST_F(Server, ARecordedRunReplaysToTheSameDrawing) {
+  withClient([&](httplib::Client& c) {
+    std::string events = R"({"events":[{"type":"select","paths":"all"},{"type":"pick-tool"},
+      {"type":"pointer","action":"down","px":[450,400]})";
+    for (int k = 1; k <= 40; ++k) {
+      events += R"(,{"type":"pointer","action":"drag","px":[)" + std::to_string(450 + 3 * k) + ",400]}";
+    }
+    events += R"(,{"type":"pointer","action":"up","px":[570,400]}]})";
+    for (const std::string& body :
+         {events, std::string(R"({"events":[{"type":"choose","control":"Grid Res","preset":2}]})"), events}) {
+      auto res = c.Post(withToken("/api/input").c_str(), body, "application/json");
+      ASSERT_TRUE(res && res->status == 200);
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    c.Post(withToken("/api/input").c_str(), R"({"events":[{"type":"leave-tool"}]})", "application/json");
+  });
+  const std::string live = app->saveDrawing().body;
+  const std::string session = app->saveSession().body;
+  ASSERT_NE(live, drawingText);
+  end();
+
+  const std::string dir = ::testing::TempDir();
+  std::ofstream(dir + "/line.svg") << drawingText;
+  std::ofstream(dir + "/line.session.json") << session;
+  std::ostringstream out, err;
+  simhost::app::Console console{out, err, false, SARVELLO_MODULE_PATH, ""};
+  ASSERT_EQ(0, simhost::app::runProgram({"run", dir + "/line.svg", "--session", dir + "/line.session.json", "-o",
+                                         dir + "/line.replayed.svg", "--no-prefs"},
+                                        console))
+      << err.str();
+  std::ifstream replayed(dir + "/line.replayed.svg");
+  EXPECT_EQ(live, std::string(std::istreambuf_iterator<char>(replayed), {}));
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ const page = {
 // took it in was painted (milliseconds). Read by the page's benchmark.
 const stats = { framesPainted: 0, framesReceived: 0, sent: 0, sentAt: [], latencies: [], takenIn: 0 };
 window.sarvelloStats = stats;
+// The document the frames are of, for tests: the page shows it once #drawing carries its number.
+window.sarvelloDocument = () => page.documentNumber;
 
 // ---- Sending --------------------------------------------------------------------------------
 
@@ -145,6 +147,7 @@ async function loadDocument(number) {
     }
   }
   group.appendChild(shown);
+  group.dataset.document = String(number);
   page.shapeElements = [];
   for (const el of shown.querySelectorAll('[data-shape]')) page.shapeElements[Number(el.getAttribute('data-shape'))] = el;
   page.appliedData = [];
@@ -772,7 +775,9 @@ function download(what) {
 
 async function openFile(file) {
   const body = await file.arrayBuffer();
-  const res = await fetch(`/api/open?name=${encodeURIComponent(file.name)}`, { method: 'POST', body });
+  const res = await fetch(`/api/open?name=${encodeURIComponent(file.name)}`, {
+    method: 'POST', body, headers: { 'Content-Type': 'image/svg+xml' },
+  });
   const answer = await res.json().catch(() => ({}));
   if (!res.ok) showMessage(`${file.name} cannot be opened: ${answer.error || res.status}`, true);
 }
