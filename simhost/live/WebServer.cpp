@@ -187,27 +187,19 @@ bool WebServer::start(int port, std::string* error) {
     channel_.quit();
     res.set_content("{}", "application/json");
   });
-  server.Get("/api/document.svg", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
-    onUiThread(res, [&] { return app_.documentSvg(); });
-  });
-  server.Get("/favicon.ico", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
-    onUiThread(res, [&] { return app_.toolIcon(); });
-  });
-  server.Get("/api/icon.png", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
-    onUiThread(res, [&] { return app_.toolIcon(); });
-  });
-  server.Get("/api/cursor.png", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
-    onUiThread(res, [&] { return app_.cursorImage(); });
-  });
-  server.Get("/api/save/drawing", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
-    onUiThread(res, [&] { return app_.saveDrawing(); });
-  });
-  server.Get("/api/save/picture", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
-    onUiThread(res, [&] { return app_.savePicture(); });
-  });
-  server.Get("/api/save/session", [this, onUiThread](const httplib::Request&, httplib::Response& res) {
-    onUiThread(res, [&] { return app_.saveSession(); });
-  });
+  // What the user-interface thread answers as it stands: the document, the images, the saves.
+  using Answer = Reply (LiveApp::*)();
+  const std::vector<std::pair<const char*, Answer>> answers = {
+      {"/api/document.svg", &LiveApp::documentSvg}, {"/favicon.ico", &LiveApp::toolIcon},
+      {"/api/icon.png", &LiveApp::toolIcon},         {"/api/cursor.png", &LiveApp::cursorImage},
+      {"/api/save/drawing", &LiveApp::saveDrawing},  {"/api/save/picture", &LiveApp::savePicture},
+      {"/api/save/session", &LiveApp::saveSession},
+  };
+  for (const auto& [route, answer] : answers) {
+    server.Get(route, [this, onUiThread, answer = answer](const httplib::Request&, httplib::Response& res) {
+      onUiThread(res, [&] { return (app_.*answer)(); });
+    });
+  }
   server.Get("/api/events", [this](const httplib::Request&, httplib::Response& res) {
     res.set_header("Cache-Control", "no-store");
     auto stream = std::make_shared<Stream>();

@@ -578,12 +578,18 @@ function expectTab() {
   }, 5000);
 }
 
+// The items of a numbered list (web addresses, messages) that are new since the page last looked;
+// none on the page's first frame, which starts from what is there.
+function newSince(list, key) {
+  const newest = list.length ? list[list.length - 1].id : 0;
+  if (page[key] < 0) { page[key] = newest; return []; }
+  const fresh = list.filter((item) => item.id > page[key]);
+  page[key] = Math.max(page[key], newest);
+  return fresh;
+}
+
 function openUrls(state) {
-  const newest = state.urls.length ? state.urls[state.urls.length - 1].id : 0;
-  if (page.urlsSeen < 0) { page.urlsSeen = newest; return; }
-  for (const u of state.urls) {
-    if (u.id <= page.urlsSeen) continue;
-    page.urlsSeen = u.id;
+  for (const u of newSince(state.urls, 'urlsSeen')) {
     if (!/^https?:\/\//i.test(u.url)) { showMessage(`the plug-in asked to open ${u.url}`); continue; }
     if (page.pendingTab) {
       page.pendingTab.opener = null;
@@ -596,11 +602,7 @@ function openUrls(state) {
 }
 
 function showMessages(state) {
-  const newest = state.messages.length ? state.messages[state.messages.length - 1].id : 0;
-  if (page.messagesSeen < 0) { page.messagesSeen = newest; return; }
-  for (const m of state.messages) {
-    if (m.id <= page.messagesSeen) continue;
-    page.messagesSeen = m.id;
+  for (const m of newSince(state.messages, 'messagesSeen')) {
     if (/^(warning|error|input refused)/.test(m.text) || /alert|limit/i.test(m.text)) showMessage(m.text, /^error|refused/.test(m.text));
   }
 }
