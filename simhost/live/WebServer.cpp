@@ -20,6 +20,11 @@ constexpr double kCallSeconds = 30;
 // Uploaded drawings: as large as the importer takes.
 constexpr std::size_t kMaxUpload = std::size_t{256} << 20;
 
+constexpr const char* kPagePolicy =
+    "default-src 'none'; script-src 'self'; connect-src 'self'; img-src 'self' data:; "
+    "style-src 'self' 'unsafe-inline'; font-src 'self' data:; base-uri 'none'; form-action 'none'; "
+    "frame-ancestors 'none'";
+
 // Compares without stopping at the first difference, so that the time taken tells nothing.
 bool sameSecret(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -43,10 +48,21 @@ std::string cookieValue(const httplib::Request& req, const std::string& name) {
   return {};
 }
 
+// A download's name as a header can carry it: what a file name may hold, the rest replaced.
+std::string safeFilename(const std::string& name) {
+  std::string out;
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '.' || c == '-' || c == '_' || c == ' ';
+    out += plain ? c : '_';
+  }
+  return out.empty() ? std::string("download") : out;
+}
+
 void send(httplib::Response& res, const Reply& reply) {
   res.status = reply.status;
   if (!reply.filename.empty()) {
-    res.set_header("Content-Disposition", "attachment; filename=\"" + reply.filename + "\"");
+    res.set_header("Content-Disposition", "attachment; filename=\"" + safeFilename(reply.filename) + "\"");
   }
   res.set_header("Cache-Control", "no-store");
   res.set_content(reply.body, reply.type.c_str());
@@ -146,6 +162,9 @@ bool WebServer::start(int port, std::string* error) {
       // The token travels in the cookie from now on; it is strict, so other sites' requests
       // go without it.
       res.set_header("Set-Cookie", std::string(kCookie) + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict");
+      // The page runs only its own script and reaches only this server: a drawing's scripts,
+      // event attributes, javascript: links and references to other sites do nothing.
+      res.set_header("Content-Security-Policy", kPagePolicy);
       res.set_content(body, type.c_str());
     };
   };

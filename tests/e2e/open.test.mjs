@@ -235,6 +235,21 @@ describe('files and the server', () => {
     });
   });
 
+  test("a drawing's scripts, event attributes and javascript: links do not run in the page", async () => {
+    const hostile = path.join(dir, 'hostile.svg');
+    writeFileSync(hostile, `<svg xmlns="http://www.w3.org/2000/svg" onload="window.hacked = 'onload'" viewBox="0 0 100 100">
+      <script>window.hacked = 'script'</script>
+      <a href="javascript:window.hacked = 'link'"><path id="p" d="M10,10 L90,90" stroke="black" stroke-width="20"/></a>
+      <image href="missing.png" width="10" height="10" onerror="window.hacked = 'onerror'"/>
+      <path d="M10,90 L90,10" stroke="red" onmouseover="window.hacked = 'mouseover'"/></svg>`);
+    await withPage([hostile, '--no-prefs'], async ({ page }) => {
+      const box = await page.locator('#view').boundingBox();
+      for (const [x, y] of [[0.5, 0.5], [0.45, 0.45], [0.55, 0.45]]) await page.mouse.click(box.x + box.width * x, box.y + box.height * y);
+      await page.waitForTimeout(200);
+      assert.equal(await page.evaluate(() => window.hacked), undefined);
+    });
+  });
+
   test('requests without the token or for another host are refused', async () => {
     await withPage([sample, '--no-prefs'], async (s) => {
       const { origin, token } = s.host;
