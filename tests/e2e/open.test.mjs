@@ -222,6 +222,12 @@ describe('files and the server', () => {
       await page.waitForFunction(() => document.querySelector('#document-name').textContent === 'wave.svg');
       await page.waitForFunction(() => document.querySelector('#drawing').dataset.document === String(window.sarvelloDocument()));
       const shown = await shapeData(page);
+      // Another page (or a reload) shows the same document, the token coming from the cookie.
+      const second = await s.context.newPage();
+      await second.goto(s.host.origin);
+      await second.waitForFunction(() => document.querySelector('#drawing').dataset.document === String(window.sarvelloDocument()));
+      assert.deepEqual(await shapeData(second), shown);
+      await second.close();
 
       const notSvg = path.join(dir, 'notes.svg');
       writeFileSync(notSvg, 'these are notes, not a drawing\n');
