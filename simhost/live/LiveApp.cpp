@@ -93,13 +93,10 @@ bool LiveApp::begin(const std::string& svgText, const std::string& name, std::st
     if (told) told(alert);
     showAlert(alert);
   };
-  if (!runner->start(error)) return false;
+  // The drawing first, as `run` does: a drawing that cannot be opened starts no plug-in.
   session::Session opened;
-  if (!runner->load(svgText, name, opened, "session", true, error)) {
-    std::string ignored;
-    runner->quit(&ignored);
-    return false;
-  }
+  if (!runner->load(svgText, name, opened, "session", true, error)) return false;
+  if (!runner->start(error)) return false;
   runner_ = std::move(runner);
   name_ = name;
   recording_ = session::Session{};
