@@ -821,6 +821,20 @@ void destroyAllDialogs(Host& host) {
   for (std::uint64_t id : ids) destroy(host, *state, id);
 }
 
+void placeDialog(Host& host, Dialog& dialog, double left, double top) {
+  const int32_t width = dialog.bounds.right - dialog.bounds.left;
+  const int32_t height = dialog.bounds.bottom - dialog.bounds.top;
+  const AIRect area = host.paletteArea();
+  const auto onto = [](double wanted, int32_t low, int32_t high, int32_t size) {
+    const double most = std::max<double>(low, static_cast<double>(high) - size);
+    return static_cast<int32_t>(std::clamp(wanted, static_cast<double>(low), most));
+  };
+  dialog.bounds.left = onto(left, area.left, area.right, width);
+  dialog.bounds.top = onto(top, area.top, area.bottom, height);
+  dialog.bounds.right = dialog.bounds.left + width;
+  dialog.bounds.bottom = dialog.bounds.top + height;
+}
+
 std::string describeDialogs(Host& host) {
   DialogState* state = stateOf(host);
   if (state == nullptr || state->dialogs.empty()) return "no panels\n";

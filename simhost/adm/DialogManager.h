@@ -87,6 +87,10 @@ std::string typeValue(Host& host, const std::string& dialogName, int32_t itemID,
 std::string pressButton(Host& host, const std::string& dialogName, int32_t itemID);
 // The close box of a floating panel: hides it.
 std::string closeDialog(Host& host, const std::string& dialogName);
+// Puts a dialog's top-left corner as near (left, top) as the host's palette area allows, as a
+// window manager does: a palette that would be (partly) off the area is brought back onto it.
+// Its size is kept; the plug-in is not told.
+void placeDialog(Host& host, Dialog& dialog, double left, double top);
 
 // Asks a dialog to draw itself, or to track the pointer: its handler, or the default.
 void drawDialog(Host& host, ADMDialogRef dialog);

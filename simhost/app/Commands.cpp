@@ -508,6 +508,13 @@ class Writer {
   FileBatch batch_;
 };
 
+// The preferences file a command keeps: --prefs FILE, none with --no-prefs (the two exclude each
+// other), else `otherwise`.
+std::string preferencesChosen(const Arguments& a, const std::string& otherwise, const std::string& command) {
+  if (a.value("--prefs") && a.flag("--no-prefs")) throw UsageError{"--prefs and --no-prefs exclude each other", command};
+  return a.flag("--no-prefs") ? std::string() : a.value("--prefs").value_or(otherwise);
+}
+
 int commandDemo(const std::vector<std::string>& args, Console& console) {
   const Arguments a = parseArguments(
       args, 1, {{{"--out"}, true}, {{"--plugin"}, true}, {{"--prefs"}, true}, {{"--no-prefs"}, false}},
@@ -516,7 +523,7 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
     console.out << kDemoHelp;
     return kExitOk;
   }
-  if (a.value("--prefs") && a.flag("--no-prefs")) throw UsageError{"--prefs and --no-prefs exclude each other", "demo"};
+  const std::string demoPreferences = preferencesChosen(a, "", "demo");
   if (!a.positional.empty()) throw UsageError{"unexpected argument " + a.positional.front(), "demo"};
   const std::string dir = a.value("--out").value_or("out");
 
@@ -546,7 +553,7 @@ int commandDemo(const std::vector<std::string>& args, Console& console) {
   job.sessionName = "demo session";
   job.session.view = sampleView();
   job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
-  job.preferencesFile = a.value("--prefs").value_or("");
+  job.preferencesFile = demoPreferences;
   job.pictureBefore = job.pictureAfter = true;
   Outcome outcome;
   const int code = runJob(job, console, reporter, &outcome);
@@ -587,7 +594,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
     console.out << kRunHelp;
     return kExitOk;
   }
-  if (a.value("--prefs") && a.flag("--no-prefs")) throw UsageError{"--prefs and --no-prefs exclude each other", "run"};
+  const std::string preferences = preferencesChosen(a, console.preferencesFile, "run");
   if (a.positional.size() > 1) throw UsageError{"unexpected argument " + a.positional[1], "run"};
 
   Reporter reporter(console);
@@ -693,7 +700,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
   job.unnamedPictures = frames.has_value();
   job.pictureAfter = png.has_value();
   job.framed = pictureSize;
-  job.preferencesFile = a.flag("--no-prefs") ? std::string() : a.value("--prefs").value_or(console.preferencesFile);
+  job.preferencesFile = preferences;
   Outcome outcome;
   const int code = runJob(job, console, reporter, &outcome);
   if (code != kExitOk && code != kExitPluginFailed) return code;
@@ -732,8 +739,6 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
   return code;
 }
 
-}  // namespace
-
 int commandOpen(const std::vector<std::string>& args, Console& console) {
   const Arguments a = parseArguments(args, 1,
                                      {{{"--port"}, true},
@@ -747,7 +752,7 @@ int commandOpen(const std::vector<std::string>& args, Console& console) {
     return kExitOk;
   }
   if (!console.open) throw UsageError{"this program cannot serve the page", "open"};
-  if (a.value("--prefs") && a.flag("--no-prefs")) throw UsageError{"--prefs and --no-prefs exclude each other", "open"};
+  const std::string preferences = preferencesChosen(a, console.preferencesFile, "open");
   if (a.positional.size() > 1) throw UsageError{"unexpected argument " + a.positional[1], "open"};
   OpenOptions options;
   if (!a.positional.empty()) options.drawing = a.positional.front();
@@ -761,9 +766,11 @@ int commandOpen(const std::vector<std::string>& args, Console& console) {
   }
   options.browser = !a.flag("--no-browser");
   options.pluginPath = a.value("--plugin").value_or(console.pluginPath);
-  options.preferencesFile = a.flag("--no-prefs") ? std::string() : a.value("--prefs").value_or(console.preferencesFile);
+  options.preferencesFile = preferences;
   return console.open(options, console);
 }
+
+}  // namespace
 
 int runProgram(const std::vector<std::string>& args, Console& console) {
   std::string command;

@@ -19,9 +19,6 @@ namespace simhost::app {
 
 namespace {
 
-// The tool the plug-in registers; a session's "pick-tool" picks it.
-constexpr const char* kToolName = "Sarvello Tool";
-
 // Idle ticks are let pass in chunks of this many, so that progress can be told on long waits.
 constexpr int kIdleChunk = 60;
 
@@ -233,7 +230,6 @@ bool Runner::load(const std::string& svgText, const std::string& name,
                   std::string* error) {
   // Each drawing starts with the tool not picked, so that its session picks it afresh.
   if (loop_ && loop_->toolSelected()) loop_->dispatch(HostEvent::deselect());
-  timeFor(session);
   drawing_.reset();
   frames_.clear();
   host_->document().clear();
@@ -491,19 +487,9 @@ void Runner::panelAction(const session::Event& event) {
     }
     // Moving a palette is the dialog manager's own business: the plug-in is not told.
     if (!panel->visible) return notDone(event, "the panel \"" + event.label + "\" is hidden");
-    const int32_t width = panel->bounds.right - panel->bounds.left;
-    const int32_t height = panel->bounds.bottom - panel->bounds.top;
-    // As a window manager does, a palette dropped (partly) off the layout area is placed back
-    // onto it, so that it can be reached again; the plug-in saves where it was placed.
-    const AIRect area = host_->paletteArea();
-    const auto onto = [](double wanted, int32_t low, int32_t high, int32_t size) {
-      const double most = std::max<double>(low, static_cast<double>(high) - size);
-      return static_cast<int32_t>(std::clamp(wanted, static_cast<double>(low), most));
-    };
-    panel->bounds.left = onto(event.to.x, area.left, area.right, width);
-    panel->bounds.top = onto(event.to.y, area.top, area.bottom, height);
-    panel->bounds.right = panel->bounds.left + width;
-    panel->bounds.bottom = panel->bounds.top + height;
+    // A palette dropped (partly) off the layout area is placed back onto it, so that it can be
+    // reached again; the plug-in saves where it was placed.
+    placeDialog(*host_, *panel, event.to.x, event.to.y);
     ++stats_.panelActions;
     const bool moved = panel->bounds.left != event.to.x || panel->bounds.top != event.to.y;
     note(name + ": the panel \"" + event.label + "\" is now at " + std::to_string(panel->bounds.left) + "," +

@@ -37,6 +37,9 @@ class Drawing;
 
 namespace simhost::app {
 
+// The tool the plug-in registers; a session's "pick-tool" picks it.
+inline constexpr const char* kToolName = "Sarvello Tool";
+
 struct RunOptions {
   std::string pluginPath;   // the module file; empty: Sarvello.aip beside the running program
   // The host's preference store, read at start and saved after quitting (the panel keeps its

@@ -23,7 +23,6 @@ using nlohmann::json;
 // The document a run without a drawing starts with: an empty page the size of the window.
 constexpr const char* kEmptyDrawing =
     R"(<svg xmlns="http://www.w3.org/2000/svg" width="1000" height="800" viewBox="-500 -400 1000 800"/>)";
-constexpr const char* kToolName = "Sarvello Tool";
 constexpr std::size_t kKeptMessages = 50;
 constexpr std::uint32_t kCursorResourceType = AS_FOURCC('C', 'U', 'R', 'S');
 // The page's menu bar, above the area the palettes may take.
@@ -239,16 +238,7 @@ void LiveApp::fitScreen(int width, int height) {
   // As a window manager does when the screen shrinks, a palette that would be (partly) off it is
   // brought back; the plug-in saves where it then is.
   for (auto& [id, dialog] : dialogState(runner_->host()).dialogs) {
-    if (dialog.destroying) continue;
-    const int32_t w = dialog.bounds.right - dialog.bounds.left;
-    const int32_t h = dialog.bounds.bottom - dialog.bounds.top;
-    const auto onto = [](int32_t at, int32_t low, int32_t high, int32_t size) {
-      return std::max(low, std::min(at, high - size));
-    };
-    dialog.bounds.left = onto(dialog.bounds.left, area.left, area.right, w);
-    dialog.bounds.top = onto(dialog.bounds.top, area.top, area.bottom, h);
-    dialog.bounds.right = dialog.bounds.left + w;
-    dialog.bounds.bottom = dialog.bounds.top + h;
+    if (!dialog.destroying) placeDialog(runner_->host(), dialog, dialog.bounds.left, dialog.bounds.top);
   }
   screen_ = {width, height};
 }
@@ -317,7 +307,7 @@ Reply LiveApp::toolIcon() {
   if (!runner_) return error(404, "no tool");
   ToolState& tools = toolState(runner_->host());
   for (const ToolRecord& tool : tools.tools) {
-    if (tool.name != kToolName) continue;
+    if (tool.name != app::kToolName) continue;
     const IconRecord* icon = tools.findIcon(tool.icon);
     if (icon == nullptr || icon->png.empty()) break;
     Reply r;
@@ -328,16 +318,20 @@ Reply LiveApp::toolIcon() {
   return error(404, "the tool has no icon");
 }
 
+std::optional<sarvello::res::Cursor> LiveApp::cursor() const {
+  Host& host = runner_->host();
+  if (host.cursor() == 0 || !host.resource) return std::nullopt;
+  const std::vector<std::uint8_t>* data = host.resource(runner_->plugin()->plugin(), kCursorResourceType, host.cursor());
+  if (data == nullptr) return std::nullopt;
+  return sarvello::res::decodeCursor(*data);
+}
+
 Reply LiveApp::cursorImage() {
-  if (!runner_ || runner_->host().cursor() == 0 || !runner_->host().resource) return error(404, "no cursor");
-  const std::vector<std::uint8_t>* data =
-      runner_->host().resource(runner_->plugin()->plugin(), kCursorResourceType, runner_->host().cursor());
-  if (data == nullptr) return error(404, "no cursor");
-  const std::optional<sarvello::res::Cursor> cursor = sarvello::res::decodeCursor(*data);
-  if (!cursor) return error(404, "the cursor resource is malformed");
+  const std::optional<sarvello::res::Cursor> shown = runner_ ? cursor() : std::nullopt;
+  if (!shown) return error(404, "no cursor");
   Reply r;
   r.type = "image/png";
-  r.body.assign(cursor->png.begin(), cursor->png.end());
+  r.body.assign(shown->png.begin(), shown->png.end());
   return r;
 }
 
@@ -385,11 +379,9 @@ std::string LiveApp::stateJson() const {
   }
   state["tools"] = toolList;
   state["cursor"] = nullptr;
-  if (loop && loop->toolSelected() && host.cursor() != 0 && host.resource) {
-    if (const auto* data = host.resource(runner_->plugin()->plugin(), kCursorResourceType, host.cursor())) {
-      if (const auto cursor = sarvello::res::decodeCursor(*data)) {
-        state["cursor"] = {{"id", host.cursor()}, {"hot", json::array({cursor->hotX, cursor->hotY})}};
-      }
+  if (loop && loop->toolSelected()) {
+    if (const auto shown = cursor()) {
+      state["cursor"] = {{"id", host.cursor()}, {"hot", json::array({shown->hotX, shown->hotY})}};
     }
   }
   json menu = json::array();

@@ -17,10 +17,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Host.h"
+#include "ResourceFile.h"
 #include "live/Channel.h"
 #include "session/Session.h"
 
@@ -85,6 +87,8 @@ class LiveApp {
   void note(const std::string& line);
   void publish();
   std::string stateJson() const;
+  // The cursor the plug-in set last, as its resource gives it; none before it sets one.
+  std::optional<sarvello::res::Cursor> cursor() const;
 
   LiveOptions options_;
   Channel& channel_;
