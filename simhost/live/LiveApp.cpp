@@ -95,8 +95,12 @@ bool LiveApp::begin(const std::string& svgText, const std::string& name, std::st
   // The drawing first, as `run` does: a drawing that cannot be opened starts no plug-in.
   session::Session opened;
   if (!runner->load(svgText, name, opened, "session", true, error)) return false;
-  if (!runner->start(error)) return false;
+  // The plug-in may alert while it starts: the page is to show the alert of this runner.
   runner_ = std::move(runner);
+  if (!runner_->start(error)) {
+    runner_.reset();
+    return false;
+  }
   name_ = name;
   recording_ = session::Session{};
   const ViewState& view = runner_->host().view();
@@ -123,6 +127,7 @@ bool LiveApp::begin(const std::string& svgText, const std::string& name, std::st
 }
 
 void LiveApp::run() {
+  serving_ = true;
   while (!channel_.quitting()) {
     EventLoop* loop = runner_ ? runner_->loop() : nullptr;
     const double due = loop ? loop->secondsUntilDue() : 0.25;
@@ -143,6 +148,9 @@ bool LiveApp::quit(std::string* error) {
 Outstanding LiveApp::outstanding() const { return runner_ ? runner_->outstanding() : Outstanding{}; }
 
 void LiveApp::showAlert(const Alert& alert) {
+  // Before the loop serves a page, nobody could answer: the alert is only told (the runner's
+  // diagnostic has it).
+  if (!serving_) return;
   alert_ = std::make_unique<ShownAlert>();
   alert_->id = ++alerts_;
   alert_->alert = alert;

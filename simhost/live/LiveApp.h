@@ -111,6 +111,7 @@ class LiveApp {
   std::uint64_t inputs_ = 0;  // page events taken, refused ones included
   int64_t drawsSeen_ = -1;
   std::pair<int, int> screen_{0, 0};  // the page's size, once it has told it
+  bool serving_ = false;              // run() has begun: pages can answer alerts
 };
 
 }  // namespace simhost::live
