@@ -605,6 +605,39 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
           const int t = T - q * W - 2 * d;
           if (q >= bands || t < 1 || t > steps) continue;
           const int b = kOneFullGroup ? q : b0 + q;
+          if (t > W && t < N) {
+            // Every lane holds an interior cell, no slot wraps round, and no side wall is
+            // next to the cells of this step: the step without masks or wall bookkeeping.
+            const int column = t - W + 1;
+            int slot_above = t + W - 1;
+            if (slot_above >= S) slot_above -= S;
+#pragma GCC unroll 2
+            for (int a = 0; a < K; ++a) {
+              float* x = r.x[a];
+              float* base = g.band(x, b);
+              const vf left = last[a][d][q];
+              const vf right = load(base + (t + 1) * W);
+              vf up;
+              if (q > 0) {
+                up = shift_up_from_last(left, last[a][d][q > 0 ? q - 1 : 0]);
+              } else if (b == 0) {
+                up = shift_up(left, x[t]);
+              } else {
+                up = shift_up_from_last(left, load((base - W * S) + slot_above * W));
+              }
+              const vf down = b + 1 < count
+                                  ? shift_down_from_first(right, load((base + W * S) + column * W))
+                                  : shift_down(right, bottom[a][column]);
+              const vf result = cell(left, right, up, down, load(g.band(r.x0[a], b) + t * W));
+              store(base + t * W, result);
+              last[a][d][q] = result;
+              if (d + 1 < Depth) {
+                if (b == 0) x[t] = negate_ends[a] ? -result[0] : result[0];
+                if (b + 1 == count) bottom[a][column] = negate_ends[a] ? -result[W - 1] : result[W - 1];
+              }
+            }
+            continue;
+          }
           const int m = t < S ? t : t - S;
           const int after = (t + 1) < S ? t + 1 : t + 1 - S;
           int slot_above = t + W - 1;
