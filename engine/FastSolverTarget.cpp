@@ -567,6 +567,13 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
   const int count = kOneFullGroup ? kGroup : g.count;
   for (int b0 = first_band; b0 < (whole ? count : end_band); b0 += kGroup) {
     const int bands = (count - b0) < kGroup ? (count - b0) : kGroup;
+    // The bands of the group and the one below it, and their right-hand sides.
+    float* band_at[K][kGroup + 1];
+    const float* band0_at[K][kGroup];
+    for (int a = 0; a < K; ++a) {
+      for (int q = 0; q <= kGroup; ++q) band_at[a][q] = g.band(r.x[a], b0 + q);
+      for (int q = 0; q < kGroup; ++q) band0_at[a][q] = g.band(r.x0[a], b0 + q);
+    }
     // Each band's result of its previous step: its left neighbours.
     vf last[K][Depth][kGroup] = {};
     const int iterations = steps + (bands - 1) * W + 2 * (Depth - 1);
@@ -614,7 +621,7 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
 #pragma GCC unroll 2
             for (int a = 0; a < K; ++a) {
               float* x = r.x[a];
-              float* base = g.band(x, b);
+              float* base = band_at[a][q];
               const vf left = last[a][d][q];
               const vf right = load(base + (t + 1) * W);
               vf up;
@@ -626,9 +633,9 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
                 up = shift_up_from_last(left, load((base - W * S) + slot_above * W));
               }
               const vf down = b + 1 < count
-                                  ? shift_down_from_first(right, load((base + W * S) + column * W))
+                                  ? shift_down_from_first(right, load(band_at[a][q + 1] + column * W))
                                   : shift_down(right, bottom[a][column]);
-              const vf result = cell(left, right, up, down, load(g.band(r.x0[a], b) + t * W));
+              const vf result = cell(left, right, up, down, load(band0_at[a][q] + t * W));
               store(base + t * W, result);
               last[a][d][q] = result;
               if (d + 1 < Depth) {
