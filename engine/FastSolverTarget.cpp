@@ -638,7 +638,7 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
               const vf result = cell(left, right, up, down, load(band0_at[a][q] + t * W));
               store(base + t * W, result);
               last[a][d][q] = result;
-              if (d + 1 < Depth) {
+              if (Depth > 1) {
                 if (b == 0) x[t] = negate_ends[a] ? -result[0] : result[0];
                 if (b + 1 == count) bottom[a][column] = negate_ends[a] ? -result[W - 1] : result[W - 1];
               }
@@ -691,8 +691,9 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
             store(base + m * W, result);
             last[a][d][q] = result;
 
-            if (d + 1 < Depth) {
-              // The walls next to the cells just relaxed, for the next sweep of this pass.
+            if (Depth > 1) {
+              // The walls next to the cells just relaxed, for the next sweep of this pass; after
+              // the last sweep they are the walls set_bnd would fill.
               if (t <= W) {  // lane t-1 relaxed column 1; column 0 sits at slot t-1
                 const float y = base[m * W + (t - 1)];
                 base[(t - 1) * W + (t - 1)] = negate_sides[a] ? -y : y;
@@ -722,7 +723,12 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
                     x0[i + S * j]);
       }
     }
-    set_bnd_banded(g, r.mode[a], x);
+    if (Depth > 1) {
+      // Every wall was written as its neighbour was relaxed: only the corners are left.
+      corners_banded(g, x);
+    } else {
+      set_bnd_banded(g, r.mode[a], x);
+    }
   }
 }
 
