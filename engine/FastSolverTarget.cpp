@@ -528,7 +528,7 @@ SARVELLO_INLINE void steady_steps(const Bands& g, const Relaxed<K>& r, int b0, i
 }
 
 // Depth Gauss-Seidel sweeps over the interior of each of the K arrays in one pass, bands
-// skewed, then set_bnd in each array's mode. Bands go in groups; within a group band q at
+// skewed, and the walls of set_bnd in each array's mode. Bands go in groups; within a group band q at
 // iteration T takes the step t = T - q*W - 2d of its sweep d (t in 1..N+W-1), in which lane k
 // relaxes cell (t-k, j0+k) when that is an interior cell. A group starts once the group above
 // it is done, and the group below has not started: each cell sees relaxed cells above and to
@@ -536,8 +536,9 @@ SARVELLO_INLINE void steady_steps(const Bands& g, const Relaxed<K>& r, int b0, i
 // sweep d, the earliest it may: by then sweep d has relaxed the cells to its right and below,
 // and sweep d+1 reads the border that set_bnd would have filled between the two, since sweep d
 // writes each wall cell as soon as its interior neighbour is relaxed, after its one read of the
-// old value. Two sweeps in one pass need every band in one group, since a later group would
-// find the earlier one two sweeps on.
+// old value; the last sweep does the same, so that only the corners are left for the end.
+// Two sweeps in one pass need every band in one group, since a later group would find the
+// earlier one two sweeps on.
 // Given a range of bands (whole groups), only those are relaxed, and neither the rows below the
 // bands nor the borders are touched.
 template <int Depth, int K, class Cell, bool kOneFullGroup = false>
@@ -567,12 +568,13 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
   const int count = kOneFullGroup ? kGroup : g.count;
   for (int b0 = first_band; b0 < (whole ? count : end_band); b0 += kGroup) {
     const int bands = (count - b0) < kGroup ? (count - b0) : kGroup;
-    // The bands of the group and the one below it, and their right-hand sides.
-    float* band_at[K][kGroup + 1];
-    const float* band0_at[K][kGroup];
+    // The bands of the group and the one below it (where there are such bands), and their
+    // right-hand sides.
+    float* band_at[K][kGroup + 1] = {};
+    const float* band0_at[K][kGroup] = {};
     for (int a = 0; a < K; ++a) {
-      for (int q = 0; q <= kGroup; ++q) band_at[a][q] = g.band(r.x[a], b0 + q);
-      for (int q = 0; q < kGroup; ++q) band0_at[a][q] = g.band(r.x0[a], b0 + q);
+      for (int q = 0; q <= bands && b0 + q < count; ++q) band_at[a][q] = g.band(r.x[a], b0 + q);
+      for (int q = 0; q < bands; ++q) band0_at[a][q] = g.band(r.x0[a], b0 + q);
     }
     // Each band's result of its previous step: its left neighbours.
     vf last[K][Depth][kGroup] = {};
@@ -655,8 +657,8 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
 #pragma GCC unroll 2
           for (int a = 0; a < K; ++a) {
             float* x = r.x[a];
-            float* base = g.band(x, b);
-            const float* base0 = g.band(r.x0[a], b);
+            float* base = band_at[a][q];
+            const float* base0 = band0_at[a][q];
             if (t == 1) last[a][d][q] = load(base);
             const vf left = last[a][d][q];
             const vf right = load(base + after * W);
@@ -679,7 +681,7 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
             if (column < 1) {
               down = shift_down_from_first(right, right);
             } else if (b + 1 < count) {
-              down = shift_down_from_first(right, load((base + W * S) + column * W));
+              down = shift_down_from_first(right, load(band_at[a][q + 1] + column * W));
             } else {
               down = shift_down(right, bottom[a][column]);
             }
