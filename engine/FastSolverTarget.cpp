@@ -528,10 +528,10 @@ SARVELLO_INLINE void steady_steps(const Bands& g, const Relaxed<K>& r, int b0, i
 }
 
 // Depth Gauss-Seidel sweeps over the interior of each of the K arrays in one pass, bands
-// skewed, and the walls of set_bnd in each array's mode. Bands go in groups; within a group band q at
-// iteration T takes the step t = T - q*W - 2d of its sweep d (t in 1..N+W-1), in which lane k
-// relaxes cell (t-k, j0+k) when that is an interior cell. A group starts once the group above
-// it is done, and the group below has not started: each cell sees relaxed cells above and to
+// skewed, and the walls of set_bnd in each array's mode. Bands go in groups; within a group
+// band q at iteration T takes the step t = T - q*W - 2d of its sweep d (t in 1..N+W-1), in which
+// lane k relaxes cell (t-k, j0+k) when that is an interior cell. A group starts once the group
+// above it is done, and the group below has not started: each cell sees relaxed cells above and to
 // the left, and cells not yet relaxed below and to the right. Sweep d+1 runs two steps behind
 // sweep d, the earliest it may: by then sweep d has relaxed the cells to its right and below,
 // and sweep d+1 reads the border that set_bnd would have filled between the two, since sweep d
@@ -635,14 +635,16 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
                 up = shift_up_from_last(left, load((base - W * S) + slot_above * W));
               }
               const vf down = b + 1 < count
-                                  ? shift_down_from_first(right, load(band_at[a][q + 1] + column * W))
-                                  : shift_down(right, bottom[a][column]);
+                      ? shift_down_from_first(right, load(band_at[a][q + 1] + column * W))
+                      : shift_down(right, bottom[a][column]);
               const vf result = cell(left, right, up, down, load(band0_at[a][q] + t * W));
               store(base + t * W, result);
               last[a][d][q] = result;
               if (Depth > 1) {
                 if (b == 0) x[t] = negate_ends[a] ? -result[0] : result[0];
-                if (b + 1 == count) bottom[a][column] = negate_ends[a] ? -result[W - 1] : result[W - 1];
+                if (b + 1 == count) {
+                  bottom[a][column] = negate_ends[a] ? -result[W - 1] : result[W - 1];
+                }
               }
             }
             continue;
