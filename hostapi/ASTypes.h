@@ -1,5 +1,6 @@
 /* Basic types of the host interface: error codes, points, rectangles, path segments, handles.
- * C-compatible: the plug-in module and the host agree on these layouts across the module boundary. */
+ * C-compatible: the plug-in module and the host agree on these layouts across the module
+ * boundary. */
 #ifndef SARVELLO_HOSTAPI_ASTYPES_H
 #define SARVELLO_HOSTAPI_ASTYPES_H
 
@@ -30,12 +31,14 @@ typedef ASBoolean SPBoolean;
 typedef float AIReal;
 typedef float ASReal;
 
-/* Error codes. 0 is success; most others are four characters. */
+/* Error codes. 0 is success; most others are four characters. The host answers !MEM, CANT, PARM,
+ * !SUI, !VER, !ART, !PTH, !DOC, !STR and !OBJ; the plug-in answers !MEM, !MSG, CANT, !ico and
+ * pFls, and passes on whatever the host answered it. */
 enum {
   kNoErr = 0,
   kOutOfMemoryErr = AS_FOURCC('!', 'M', 'E', 'M'),     /* 0x214D454D */
   kUnhandledMsgErr = AS_FOURCC('!', 'M', 'S', 'G'),    /* no handler for the message */
-  kCantHappenErr = AS_FOURCC('C', 'A', 'N', 'T'),      /* an unexpected exception at a handler boundary */
+  kCantHappenErr = AS_FOURCC('C', 'A', 'N', 'T'),      /* an unexpected failure or exception */
   kBadParameterErr = AS_FOURCC('P', 'A', 'R', 'M'),    /* an argument the host cannot accept */
   kSuiteNotFoundErr = AS_FOURCC('!', 'S', 'U', 'I'),   /* no suite of that name */
   kSuiteVersionErr = AS_FOURCC('!', 'V', 'E', 'R'),    /* the suite exists, not at that version */
@@ -45,7 +48,7 @@ enum {
   kBadIconErr = AS_FOURCC('!', 'i', 'c', 'o'),         /* the tool icon could not be made */
   kPurgeFalseErr = AS_FOURCC('p', 'F', 'l', 's'),      /* answer to a purge request: do not purge */
   kStringNotFoundErr = AS_FOURCC('!', 'S', 'T', 'R'),  /* no such string resource or entry */
-  kNoSuchObjectErr = AS_FOURCC('!', 'O', 'B', 'J')     /* an unknown host object handle */
+  kNoSuchObjectErr = AS_FOURCC('!', 'O', 'B', 'J')     /* a host object handle it does not know */
 };
 
 /* Artwork coordinates: 32-bit floats, y grows upward. */
@@ -81,7 +84,9 @@ typedef struct AIRGBColor {
   uint16_t blue;
 } AIRGBColor;
 
-/* Opaque host objects. */
+/* Opaque host objects: made by the host, only passed back by the plug-in. AIMdMemoryHandle is
+ * host memory handed out as a handle (a matching-art array), released with
+ * MdMemoryDisposeHandle; AIAnnotatorDrawer is the drawer of one "AI Draw" message. */
 typedef struct ArtObject* AIArtHandle;
 typedef struct SPPlugin* SPPluginRef;
 typedef struct SPAccess* SPAccessRef;

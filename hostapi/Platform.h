@@ -9,6 +9,9 @@
 extern "C" {
 #endif
 
+/* Rect and Point: integer pixels, y growing downward. They carry view coordinates (AIRect,
+ * AIPoint) and the dialog manager's screen and dialog bounds; code uses their fields by name
+ * only, since the order of the fields differs between the platforms. */
 #if defined(__linux__) || defined(_WIN32)
 /* Linux and Windows: 32-bit left, top, right, bottom; points horizontal, vertical. */
 typedef struct Rect {
