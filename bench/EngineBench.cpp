@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"
 #if SARVELLO_DEMO_PICTURES

@@ -9,11 +9,11 @@
 #include <system_error>
 #include <tuple>
 
-#include "PluginHost.h"
+#include "loader/PluginHost.h"
 #include "adm/DialogManager.h"
 #include "svg/Svg.h"
 #include "tool/EventLoop.h"
-#include "tool/ToolSuites.h"
+#include "tool/ToolState.h"
 
 namespace simhost::app {
 
@@ -136,8 +136,6 @@ std::vector<AIRealPoint> strokePositions(const session::Event& stroke, const AIR
 
 Runner::Runner(RunOptions options)
     : options_(std::move(options)), host_(std::make_unique<Host>()), squareSize_(options_.squareSize) {
-  // The plug-in's panels live in the host's dialog manager.
-  installDialogSuites(*host_);
   host_->openURLsWithSystem = options_.openURLsWithSystem;
   host_->onAlert = [this](const Alert& alert) {
     if (alert.text.rfind("Sarvello Auto Limitter", 0) == 0) stats_.stoppedAtLimit = true;
@@ -356,7 +354,7 @@ bool Runner::playAction(const session::Event& event, std::size_t done, std::size
       return true;
     }
     case Type::PickTool: {
-      const ToolState& tools = toolState(*host_);
+      const ToolState& tools = host_->tools();
       if (tools.tools.empty()) {
         *error = eventName(event) + ": the plug-in registered no tool to pick";
         return false;
@@ -456,11 +454,11 @@ void Runner::notDone(const session::Event& event, const std::string& why) {
 
 void Runner::panelAction(const session::Event& event) {
   using Type = session::Event::Type;
-  DialogState& state = dialogState(*host_);
+  DialogState& state = host_->dialogs();
   const std::string name = eventName(event);
 
   if (event.type == Type::Menu) {
-    const ToolState& tools = toolState(*host_);
+    const ToolState& tools = host_->tools();
     const auto item = std::find_if(tools.menuItems.begin(), tools.menuItems.end(), [&](const MenuItemRecord& m) {
       return m.text == event.label || m.name == event.label;
     });
@@ -535,7 +533,7 @@ void Runner::panelAction(const session::Event& event) {
 void Runner::watchHost(const std::string& when, bool tell) {
   const std::string prefix = when.empty() ? std::string() : when + ": ";
   std::map<std::uint64_t, std::pair<std::string, bool>> seen;
-  for (const auto& [id, dialog] : dialogState(*host_).dialogs) {
+  for (const auto& [id, dialog] : host_->dialogs().dialogs) {
     if (dialog.destroying) continue;
     seen[id] = {dialog.title, dialog.visible};
     const auto before = panelShown_.find(id);

@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "picture/Picture.h"
 #include "session/Session.h"
 #include "tool/EventLoop.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "app/Commands.h"
 #include "live/OpenCommand.h"
 

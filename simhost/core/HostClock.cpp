@@ -1,4 +1,4 @@
-#include "HostClock.h"
+#include "core/HostClock.h"
 
 #include <cerrno>
 #include <chrono>

@@ -21,7 +21,7 @@
 #include <limits>
 #include <sstream>
 
-#include "HostImpl.h"
+#include "core/HostImpl.h"
 
 namespace simhost {
 namespace {

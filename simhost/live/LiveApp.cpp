@@ -5,14 +5,14 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "PluginHost.h"
+#include "loader/PluginHost.h"
 #include "ResourceFile.h"
 #include "adm/DialogManager.h"
 #include "app/Runner.h"
 #include "picture/Picture.h"
 #include "svg/Svg.h"
 #include "tool/EventLoop.h"
-#include "tool/ToolSuites.h"
+#include "tool/ToolState.h"
 
 namespace simhost::live {
 
@@ -245,7 +245,7 @@ void LiveApp::fitScreen(int width, int height) {
   area.bottom = height;
   // As a window manager does when the screen shrinks, a palette that would be (partly) off it is
   // brought back; the plug-in saves where it then is.
-  for (auto& [id, dialog] : dialogState(runner_->host()).dialogs) {
+  for (auto& [id, dialog] : runner_->host().dialogs().dialogs) {
     if (!dialog.destroying) placeDialog(runner_->host(), dialog, dialog.bounds.left, dialog.bounds.top);
   }
   screen_ = {width, height};
@@ -313,7 +313,7 @@ Reply LiveApp::documentSvg() {
 
 Reply LiveApp::toolIcon() {
   if (!runner_) return error(404, "no tool");
-  ToolState& tools = toolState(runner_->host());
+  ToolState& tools = runner_->host().tools();
   for (const ToolRecord& tool : tools.tools) {
     if (tool.name != app::kToolName) continue;
     const IconRecord* icon = tools.findIcon(tool.icon);
@@ -379,7 +379,7 @@ std::string LiveApp::stateJson() const {
   state["overlay"] = overlay;
 
   EventLoop* loop = runner_->loop();
-  ToolState& tools = toolState(host);
+  ToolState& tools = host.tools();
   json toolList = json::array();
   for (const ToolRecord& tool : tools.tools) {
     toolList.push_back({{"name", tool.name}, {"title", tool.title}, {"tooltip", tool.tooltip},
@@ -399,7 +399,7 @@ std::string LiveApp::stateJson() const {
   state["menu"] = menu;
 
   json panels = json::array();
-  for (const auto& [id, dialog] : dialogState(host).dialogs) {
+  for (const auto& [id, dialog] : host.dialogs().dialogs) {
     if (dialog.destroying) continue;
     json items = json::array();
     for (const DialogItem& item : dialog.items) {

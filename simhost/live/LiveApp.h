@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "ResourceFile.h"
 #include "live/Channel.h"
 #include "session/Session.h"

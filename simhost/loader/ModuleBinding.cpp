@@ -1,4 +1,4 @@
-#include "ModuleBinding.h"
+#include "loader/ModuleBinding.h"
 
 #include <dlfcn.h>
 #include <elf.h>

@@ -1,4 +1,4 @@
-#include "PluginHost.h"
+#include "loader/PluginHost.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -9,119 +9,15 @@
 #include <cstring>
 
 #include "HostAPI.h"
-#include "HostClock.h"
-#include "ModuleBinding.h"
 #include "adm/DialogManager.h"
-#include "tool/ToolSuites.h"
+#include "core/HostClock.h"
+#include "loader/ModuleBinding.h"
+#include "loader/PluginRecord.h"
 
 using sarvello::res::Bytes;
 using sarvello::res::ResourceFile;
 
-// The host's record of a plug-in: what the plug-in's SPPluginRef points to.
-struct SPPlugin {
-  simhost::PluginHost* owner = nullptr;
-  std::string path;
-  std::string name;  // as the plug-in set it through SP Plug-ins
-  char nameBuffer[256] = {};  // the name handed out by GetPluginName
-  ResourceFile resources;
-  std::map<int32_t, std::vector<std::string>> stringLists;  // decoded on first use
-  std::string entryName;
-  void* library = nullptr;
-  SPPluginMainProc entry = nullptr;
-  SPPluginMainProc inProcessEntry = nullptr;  // a plug-in linked into the host program
-  bool loaded = false;
-  void* globals = nullptr;
-  std::vector<simhost::NotifierRecord> notifiers;
-};
-
 namespace simhost {
-namespace {
-
-// Plug-in records, access references and notifier handles alive now. A reference the plug-in
-// hands back is looked up here, never dereferenced unchecked.
-std::map<SPPlugin*, bool>& livePlugins() {
-  static std::map<SPPlugin*, bool> plugins;
-  return plugins;
-}
-std::map<std::uintptr_t, SPPlugin*>& liveAccess() {
-  static std::map<std::uintptr_t, SPPlugin*> access;
-  return access;
-}
-std::uintptr_t nextHandle = 1;
-
-SPPlugin* findPlugin(SPPluginRef plugin) {
-  return livePlugins().count(plugin) != 0 ? plugin : nullptr;
-}
-
-ASErr injected(const char* operation) {
-  Host* host = Host::current();
-  return host != nullptr ? host->faults().check(operation) : kNoErr;
-}
-
-// ---- SP Access ----------------------------------------------------------------------------------
-
-SPErr acquirePlugin(SPPluginRef plugin, SPAccessRef* access) {
-  if (const ASErr err = injected("SPAccess.AcquirePlugin")) return err;
-  if (access == nullptr || findPlugin(plugin) == nullptr) return kBadParameterErr;
-  const std::uintptr_t id = nextHandle++;
-  liveAccess()[id] = plugin;
-  if (Host* host = Host::current()) ++host->accessRefs();
-  *access = reinterpret_cast<SPAccessRef>(id << 4);
-  return kNoErr;
-}
-
-SPErr releasePlugin(SPAccessRef access) {
-  if (const ASErr err = injected("SPAccess.ReleasePlugin")) return err;
-  const auto it = liveAccess().find(reinterpret_cast<std::uintptr_t>(access) >> 4);
-  if (access == nullptr || it == liveAccess().end()) return kBadParameterErr;
-  liveAccess().erase(it);
-  if (Host* host = Host::current(); host != nullptr && host->accessRefs() > 0) --host->accessRefs();
-  return kNoErr;
-}
-
-const SPAccessSuite kAccessSuite = {acquirePlugin, releasePlugin};
-
-// ---- SP Plug-ins --------------------------------------------------------------------------------
-
-SPErr setPluginName(SPPluginRef plugin, const char* name) {
-  if (const ASErr err = injected("SPPlugins.SetPluginName")) return err;
-  SPPlugin* record = findPlugin(plugin);
-  if (record == nullptr || name == nullptr) return kBadParameterErr;
-  record->name = name;
-  return kNoErr;
-}
-
-SPErr getPluginName(SPPluginRef plugin, const char** name) {
-  if (const ASErr err = injected("SPPlugins.GetPluginName")) return err;
-  SPPlugin* record = findPlugin(plugin);
-  if (record == nullptr || name == nullptr) return kBadParameterErr;
-  std::snprintf(record->nameBuffer, sizeof record->nameBuffer, "%s", record->name.c_str());
-  *name = record->nameBuffer;
-  return kNoErr;
-}
-
-const SPPluginsSuite kPluginsSuite = {setPluginName, getPluginName};
-
-// ---- AI Notifier --------------------------------------------------------------------------------
-
-AIErr addNotifier(SPPluginRef self, const char* name, const char* type, AINotifierHandle* notifier) {
-  if (const ASErr err = injected("AINotifier.AddNotifier")) return err;
-  SPPlugin* record = findPlugin(self);
-  if (record == nullptr || name == nullptr || type == nullptr || notifier == nullptr)
-    return kBadParameterErr;
-  NotifierRecord n;
-  n.plugin = self;
-  n.name = name;
-  n.type = type;
-  n.handle = reinterpret_cast<AINotifierHandle>((nextHandle++) << 4);
-  record->notifiers.push_back(n);
-  *notifier = n.handle;
-  return kNoErr;
-}
-
-const AINotifierSuite kNotifierSuite = {addNotifier};
-
-}  // namespace
 
 PluginFileInfo readPluginFile(const std::string& path) {
   using namespace sarvello::res;
@@ -194,27 +90,15 @@ void PluginHost::setUp(PluginFileInfo info) {
   record_->entryName = info.entryName;
   record_->resources = std::move(info.resources);
   loadCode();
-  livePlugins()[record_.get()] = true;
-  try {
-    toolState(host_);
-  } catch (const std::logic_error&) {
-    installToolSuites(host_);
-  }
-  try {
-    dialogState(host_);
-  } catch (const std::logic_error&) {
-    installDialogSuites(host_);
-  }
-
-  host_.addSuite(kSPAccessSuite, kSPAccessSuiteVersion, &kAccessSuite);
-  host_.addSuite(kSPPluginsSuite, kSPPluginsSuiteVersion, &kPluginsSuite);
-  host_.addSuite(kAINotifierSuite, kAINotifierSuiteVersion, &kNotifierSuite);
-  host_.resource = [](SPPluginRef plugin, std::uint32_t type, int32_t id) -> const std::vector<std::uint8_t>* {
-    SPPlugin* record = findPlugin(plugin);
+  host_.plugins().add(record_.get());
+  host_.resource = [&host = host_](SPPluginRef plugin, std::uint32_t type,
+                                    int32_t id) -> const std::vector<std::uint8_t>* {
+    SPPlugin* record = host.plugins().find(plugin);
     return record != nullptr ? record->resources.find(type, id) : nullptr;
   };
-  host_.stringResource = [](SPPluginRef plugin, int32_t listID, int32_t index, std::string* text) {
-    SPPlugin* record = findPlugin(plugin);
+  host_.stringResource = [&host = host_](SPPluginRef plugin, int32_t listID, int32_t index,
+                                          std::string* text) {
+    SPPlugin* record = host.plugins().find(plugin);
     if (record == nullptr || index < 1) return false;
     auto it = record->stringLists.find(listID);
     if (it == record->stringLists.end()) {
@@ -233,10 +117,7 @@ void PluginHost::setUp(PluginFileInfo info) {
 PluginHost::~PluginHost() {
   if (running_) quit();
   unloadCode();
-  for (auto it = liveAccess().begin(); it != liveAccess().end();) {
-    it = it->second == record_.get() ? liveAccess().erase(it) : std::next(it);
-  }
-  livePlugins().erase(record_.get());
+  host_.plugins().remove(record_.get());
   host_.resource = nullptr;
   host_.stringResource = nullptr;
 }
@@ -393,10 +274,6 @@ const std::string& PluginHost::path() const { return record_->path; }
 const ResourceFile& PluginHost::resources() const { return record_->resources; }
 const std::vector<NotifierRecord>& PluginHost::notifiers() const { return record_->notifiers; }
 
-int PluginHost::accessReferences() const {
-  int n = 0;
-  for (const auto& [id, plugin] : liveAccess()) n += plugin == record_.get() ? 1 : 0;
-  return n;
-}
+int PluginHost::accessReferences() const { return host_.plugins().accessReferences(record_.get()); }
 
 }  // namespace simhost

@@ -1,7 +1,8 @@
 // The stand-in host's plug-in loader: reads a plug-in file's property list and resources, loads
-// its code, and sends it the host's messages with proper message records. It also serves the
-// suites of the plug-in's own life: SP Access (references that keep the code loaded), SP Plug-ins
-// (the plug-in's name) and AI Notifier (notifications the plug-in asked for).
+// its code, and sends it the host's messages with proper message records. Its record of the
+// plug-in (loader/PluginRecord.h) is what the suites of the plug-in's own life work on: SP Access
+// (references that keep the code loaded), SP Plug-ins (the plug-in's name) and AI Notifier
+// (notifications the plug-in asked for).
 //
 // Lifecycle: construct (the file is read and the code loaded), start() ("Startup", then the
 // application-started notification), any number of send(), quit() (the floating dialogs
@@ -19,8 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
 #include "ResourceFile.h"
+#include "core/Host.h"
+#include "loader/PluginRecord.h"
 
 namespace simhost {
 
@@ -28,13 +30,6 @@ namespace simhost {
 class LoadError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-};
-
-struct NotifierRecord {
-  SPPluginRef plugin = nullptr;
-  std::string name;
-  std::string type;
-  AINotifierHandle handle = nullptr;
 };
 
 // Reads and checks a plug-in file's resources and property list without loading its code:
@@ -48,10 +43,8 @@ PluginFileInfo readPluginFile(const std::string& path);
 
 class PluginHost {
  public:
-  // Reads the file and loads its code; throws LoadError. Registers the SP Access, SP Plug-ins
-  // and AI Notifier suites with host (and the tool side's and the dialog manager's suites,
-  // unless installed already) and points host.resource and host.stringResource at the plug-in's
-  // resources.
+  // Reads the file and loads its code; throws LoadError. Records the plug-in with the host and
+  // points host.resource and host.stringResource at the plug-in's resources.
   PluginHost(Host& host, const std::string& path);
   // A plug-in linked into the host program (tests of the frame): entry is its PluginMain and
   // info its resources. Unloading and reloading only stop and resume its messages.

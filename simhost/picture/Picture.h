@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
-#include "picture/Overlay.h"
+#include "core/Host.h"
+#include "tool/Overlay.h"
 
 namespace simhost::svg {
 class Drawing;

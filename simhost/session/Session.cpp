@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "ViewLimits.h"
+#include "core/ViewLimits.h"
 #include "svg/Files.h"
 
 namespace simhost::session {

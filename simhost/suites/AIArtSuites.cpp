@@ -3,7 +3,8 @@
 #include <cstring>
 #include <limits>
 
-#include "HostImpl.h"
+#include "core/HostImpl.h"
+#include "suites/Suites.h"
 
 namespace simhost {
 namespace {
@@ -170,7 +171,7 @@ const AIMdMemorySuite kMdMemory = {mdMemoryDisposeHandle};
 
 }  // namespace
 
-void registerArtSuites(Host& host) {
+void registerAIArtSuites(Host& host) {
   host.addSuite(kAIArtSuite, kAIArtSuiteVersion, &kArt);
   host.addSuite(kAIPathSuite, kAIPathSuiteVersion, &kPath);
   host.addSuite(kAIMatchingArtSuite, kAIMatchingArtSuiteVersion, &kMatchingArt);

@@ -1,7 +1,8 @@
 // AI Document View over the host's one document window (ViewState).
 #include <cmath>
 
-#include "HostImpl.h"
+#include "core/HostImpl.h"
+#include "suites/Suites.h"
 
 namespace simhost {
 namespace {
@@ -84,7 +85,7 @@ const AIDocumentViewSuite kDocumentView = {countDocumentViews,      getDocumentV
 
 }  // namespace
 
-void registerViewSuites(Host& host) {
+void registerAIDocumentViewSuite(Host& host) {
   host.addSuite(kAIDocumentViewSuite, kAIDocumentViewSuiteVersion, &kDocumentView);
 }
 

@@ -11,7 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "HostImpl.h"
+#include "core/HostImpl.h"
+#include "suites/Suites.h"
 
 namespace simhost {
 namespace {
@@ -220,7 +221,7 @@ const AIPathConstructionSuite kPathConstruction = {curvesToPoints};
 
 }  // namespace
 
-void registerPathConstruction(Host& host) {
+void registerAIPathConstructionSuite(Host& host) {
   host.addSuite(kAIPathConstructionSuite, kAIPathConstructionSuiteVersion, &kPathConstruction);
 }
 

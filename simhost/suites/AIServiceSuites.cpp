@@ -1,22 +1,35 @@
-// The host's services beside the document: AI Unicode String, AI Context, ADM Basic,
-// AI Preference, AI URL, and the minimal tables of the suites the plug-in acquires but never
-// calls.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
+// The application's service suites: AI Notifier, AI Unicode String, AI Context, AI Preference,
+// AI URL, and the tables of the suites the plug-in acquires but never calls (AI Filter, AI Real
+// Math, AI Random), whose only member is reserved.
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
-#include "HostImpl.h"
-
-extern char** environ;
+#include "core/HostImpl.h"
+#include "suites/Suites.h"
 
 namespace simhost {
 namespace {
+
+// ---- AI Notifier ---------------------------------------------------------------------------
+
+// Notifications the plug-in asks for are kept with its record; the loader sends them.
+AIErr addNotifier(SPPluginRef self, const char* name, const char* type, AINotifierHandle* notifier) {
+  return hostCall("AINotifier.AddNotifier", [&](Host&, HostState& impl) -> ASErr {
+    SPPlugin* record = impl.plugins.find(self);
+    if (record == nullptr || name == nullptr || type == nullptr || notifier == nullptr)
+      return kBadParameterErr;
+    NotifierRecord n;
+    n.plugin = self;
+    n.name = name;
+    n.type = type;
+    n.handle = impl.plugins.newNotifierHandle();
+    record->notifiers.push_back(n);
+    *notifier = n.handle;
+    return kNoErr;
+  });
+}
+
+const AINotifierSuite kNotifierSuite = {addNotifier};
 
 // ---- AI Unicode String ---------------------------------------------------------------------
 
@@ -82,51 +95,6 @@ AIErr popAppContext(AIAppContextHandle appContext) {
   return hostCall("AIAppContext.PopAppContext", [&](Host&, HostState& impl) -> ASErr {
     return impl.contexts.erase(handleId(HandleKind::Context, appContext)) == 1 ? kNoErr
                                                                                : kBadParameterErr;
-  });
-}
-
-// ---- ADM Basic -----------------------------------------------------------------------------
-
-ASErr getIndexString(SPPluginRef plugin, int32_t stringID, int32_t index, char* buffer,
-                     int32_t bufferSize) {
-  return hostCall("ADMBasic.GetIndexString", [&](Host& host, HostState&) -> ASErr {
-    if (buffer == nullptr || bufferSize <= 0) return kBadParameterErr;
-    buffer[0] = '\0';
-    std::string text;
-    if (!host.stringResource || !host.stringResource(plugin, stringID, index, &text))
-      return kStringNotFoundErr;
-    copyToBuffer(text, buffer, bufferSize);
-    return kNoErr;
-  });
-}
-
-// The alerts cannot answer a code: an injected fault makes them show nothing.
-void showAlert(const char* operation, Alert::Kind kind, const char* text, const char* text2) {
-  hostCall(operation, [&](Host& host, HostState& impl) -> ASErr {
-    impl.record(Alert{kind, text != nullptr ? text : "", text2 != nullptr ? text2 : ""}, host);
-    return kNoErr;
-  });
-}
-
-void errorAlert(const char* text) { showAlert("ADMBasic.ErrorAlert", Alert::Error, text, nullptr); }
-void messageAlert(const char* text) {
-  showAlert("ADMBasic.MessageAlert", Alert::Message, text, nullptr);
-}
-void aboutBox(SPPluginRef, const char* text1, const char* text2) {
-  showAlert("ADMBasic.AboutBox", Alert::About, text1, text2);
-}
-
-ASErr setPlatformCursor(SPPluginRef, int32_t cursorID) {
-  return hostCall("ADMBasic.SetPlatformCursor", [&](Host&, HostState& impl) -> ASErr {
-    impl.cursor = cursorID;
-    return kNoErr;
-  });
-}
-
-void getPaletteLayoutBounds(Rect* bounds) {
-  hostCall("ADMBasic.GetPaletteLayoutBounds", [&](Host&, HostState& impl) -> ASErr {
-    if (bounds != nullptr) *bounds = impl.paletteArea;
-    return kNoErr;
   });
 }
 
@@ -227,43 +195,7 @@ AIErr putPointPreference(const char* prefix, const char* suffix, const AIPoint* 
   });
 }
 
-// ---- AI URL --------------------------------------------------------------------------------
-
-// The system's opener, when there is one on the PATH.
-std::string findOpener() {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return std::string();
-  std::string dirs = path;
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::string candidate =
-        (end > start ? dirs.substr(start, end - start) : std::string(".")) + "/xdg-open";
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return std::string();
-}
-
-// Hands the address to the opener, as its own argument (never through a shell), and waits for
-// the opener, which returns once the browser has been asked.
-bool launchOpener(const std::string& opener, const std::string& url) {
-  char* const argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(url.c_str()),
-                        nullptr};
-  // The opener's own output (and the browser's, which it starts) is not the user's business here.
-  posix_spawn_file_actions_t actions;
-  if (::posix_spawn_file_actions_init(&actions) != 0) return false;
-  ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int spawned = ::posix_spawn(&pid, opener.c_str(), &actions, nullptr, argv, environ);
-  ::posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return false;
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+// ---- AI URL ----------------------------------------------------------------------------
 
 AIErr openURL(const char* url) {
   return hostCall("AIURL.OpenURL", [&](Host& host, HostState& impl) -> ASErr {
@@ -272,16 +204,14 @@ AIErr openURL(const char* url) {
     // Only web addresses go to the opener: nothing that it could take for an option or a file.
     const std::string address = url;
     const bool web = address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
-    const std::string opener = host.openURLsWithSystem && web ? findOpener() : std::string();
-    if (opener.empty() || !launchOpener(opener, url)) std::printf("Open in a browser: %s\n", url);
+    if (!(host.openURLsWithSystem && web && openWithSystem(address)))
+      std::printf("Open in a browser: %s\n", url);
     return kNoErr;
   });
 }
 
 const AIUnicodeStringSuite kUnicodeString = {newFromCString, copyString, disposeString};
 const AIAppContextSuite kAppContext = {pushAppContext, popAppContext};
-const ADMBasicSuite kADMBasic = {getIndexString,    errorAlert,        messageAlert, aboutBox,
-                                 setPlatformCursor, getPaletteLayoutBounds};
 const AIPreferenceSuite kPreference = {getIntegerPreference, putIntegerPreference,
                                        getBooleanPreference, putBooleanPreference,
                                        getStringPreference,  putStringPreference,
@@ -292,43 +222,19 @@ const AIURLSuite kURL = {openURL};
 const AIFilterSuite kFilter = {nullptr};
 const AIRealMathSuite kRealMath = {nullptr};
 const AIRandomSuite kRandom = {nullptr};
-const ADMTrackerSuite kTracker = {nullptr};
-const ADMDialogSuite kDialog = {};
-const ADMItemSuite kItem = {};
-const ADMListSuite kList = {};
-const ADMEntrySuite kEntry = {};
-const ADMNotifierSuite kNotifier = {};
-const ADMDialogGroupSuite kDialogGroup = {};
 
 }  // namespace
 
-void registerServiceSuites(Host& host) {
+void registerAIServiceSuites(Host& host) {
+  host.addSuite(kAINotifierSuite, kAINotifierSuiteVersion, &kNotifierSuite);
   host.addSuite(kAIUnicodeStringSuite, kAIUnicodeStringSuiteVersion, &kUnicodeString);
   host.addSuite(kAIAppContextSuite, kAIAppContextSuiteVersion, &kAppContext);
-  host.addSuite(kADMBasicSuite, kADMBasicSuiteVersion10, &kADMBasic);
-  host.addSuite(kADMBasicSuite, kADMBasicSuiteVersion2, &kADMBasic);
   host.addSuite(kAIPreferenceSuite, kAIPreferenceSuiteVersion, &kPreference);
   host.addSuite(kAIURLSuite, kAIURLSuiteVersion, &kURL);
-
   host.addSuite(kAIFilterSuite, kAIFilterSuiteVersion, &kFilter);
   host.addSuite(kAIRealMathSuite, kAIRealMathSuiteVersion, &kRealMath);
   host.addSuite(kAIRandomSuite, kAIRandomSuiteVersion, &kRandom);
-  host.addSuite(kADMTrackerSuite, kADMTrackerSuiteVersion, &kTracker);
-  host.addSuite(kADMDialogSuite, kADMDialogSuiteVersion, &kDialog);
-  host.addSuite(kADMItemSuite, kADMItemSuiteVersion, &kItem);
-  host.addSuite(kADMListSuite, kADMListSuiteVersion, &kList);
-  host.addSuite(kADMEntrySuite, kADMEntrySuiteVersion, &kEntry);
-  host.addSuite(kADMNotifierSuite, kADMNotifierSuiteVersion, &kNotifier);
-  host.addSuite(kADMDialogGroupSuite, kADMDialogGroupSuiteVersion, &kDialogGroup);
 }
 
 }  // namespace simhost
 
-namespace simhost {
-
-bool openWithSystem(const std::string& url) {
-  const std::string opener = findOpener();
-  return !opener.empty() && launchOpener(opener, url);
-}
-
-}  // namespace simhost

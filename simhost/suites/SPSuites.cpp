@@ -1,7 +1,11 @@
-// SP Basic (suites and memory) and SP Blocks (memory with a debug tag).
+// The plug-in services layer: SP Basic (suites and memory), SP Blocks (memory with a debug tag),
+// SP Access (references that keep a plug-in's code loaded) and SP Plug-ins (the plug-in's name),
+// the last two over the loader's plug-in records (loader/PluginRecord.h).
+#include <cstdio>
 #include <cstdlib>
 
-#include "HostImpl.h"
+#include "core/HostImpl.h"
+#include "suites/Suites.h"
 
 namespace simhost {
 namespace {
@@ -107,14 +111,57 @@ SPErr blocksFreeBlock(void* block) {
   });
 }
 
+// ---- SP Access ------------------------------------------------------------------------------
+
+SPErr acquirePlugin(SPPluginRef plugin, SPAccessRef* access) {
+  return hostCall("SPAccess.AcquirePlugin", [&](Host&, HostState& impl) -> SPErr {
+    SPPlugin* record = impl.plugins.find(plugin);
+    if (access == nullptr || record == nullptr) return kBadParameterErr;
+    *access = impl.plugins.acquireAccess(record);
+    return kNoErr;
+  });
+}
+
+SPErr releasePlugin(SPAccessRef access) {
+  return hostCall("SPAccess.ReleasePlugin", [&](Host&, HostState& impl) -> SPErr {
+    return impl.plugins.releaseAccess(access) ? kNoErr : kBadParameterErr;
+  });
+}
+
+// ---- SP Plug-ins ----------------------------------------------------------------------------
+
+SPErr setPluginName(SPPluginRef plugin, const char* name) {
+  return hostCall("SPPlugins.SetPluginName", [&](Host&, HostState& impl) -> SPErr {
+    SPPlugin* record = impl.plugins.find(plugin);
+    if (record == nullptr || name == nullptr) return kBadParameterErr;
+    record->name = name;
+    return kNoErr;
+  });
+}
+
+// The name handed out lives in the plug-in's record until the next call.
+SPErr getPluginName(SPPluginRef plugin, const char** name) {
+  return hostCall("SPPlugins.GetPluginName", [&](Host&, HostState& impl) -> SPErr {
+    SPPlugin* record = impl.plugins.find(plugin);
+    if (record == nullptr || name == nullptr) return kBadParameterErr;
+    std::snprintf(record->nameBuffer, sizeof record->nameBuffer, "%s", record->name.c_str());
+    *name = record->nameBuffer;
+    return kNoErr;
+  });
+}
+
 const SPBasicSuite kBasic = {acquireSuite, releaseSuite, basicAllocateBlock, basicFreeBlock};
 const SPBlocksSuite kBlocks = {blocksAllocateBlock, blocksFreeBlock};
+const SPAccessSuite kAccess = {acquirePlugin, releasePlugin};
+const SPPluginsSuite kPlugins = {setPluginName, getPluginName};
 
 }  // namespace
 
-void registerBasicSuites(Host& host) {
+void registerSPSuites(Host& host) {
   host.addSuite(kSPBasicSuite, kSPBasicSuiteVersion, &kBasic);
   host.addSuite(kSPBlocksSuite, kSPBlocksSuiteVersion, &kBlocks);
+  host.addSuite(kSPAccessSuite, kSPAccessSuiteVersion, &kAccess);
+  host.addSuite(kSPPluginsSuite, kSPPluginsSuiteVersion, &kPlugins);
 }
 
 }  // namespace simhost

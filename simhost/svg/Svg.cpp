@@ -21,7 +21,7 @@
 #include <stdexcept>
 #include <zlib.h>
 
-#include "HostImpl.h"
+#include "core/HostImpl.h"
 #include "svg/Files.h"
 #include "svg/Geometry.h"
 

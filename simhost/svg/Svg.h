@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 
 namespace simhost::svg {
 

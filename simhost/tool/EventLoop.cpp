@@ -1,7 +1,7 @@
 #include "tool/EventLoop.h"
 
-#include "HostClock.h"
-#include "ViewLimits.h"
+#include "core/HostClock.h"
+#include "core/ViewLimits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -61,7 +61,7 @@ bool EventQueue::next(HostEvent* event) {
 
 EventLoop::EventLoop(Host& host, SPPluginRef plugin, PluginSend send, LoopOptions options)
     : host_(host),
-      tools_(toolState(host)),
+      tools_(host.tools()),
       plugin_(plugin),
       send_(std::move(send)),
       options_(options),

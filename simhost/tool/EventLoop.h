@@ -34,9 +34,9 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
-#include "picture/Overlay.h"
-#include "tool/ToolSuites.h"
+#include "core/Host.h"
+#include "tool/Overlay.h"
+#include "tool/ToolState.h"
 
 namespace simhost {
 
@@ -130,7 +130,6 @@ struct LoopStats {
 
 class EventLoop {
  public:
-  // The tool suites must be installed on host (installToolSuites).
   EventLoop(Host& host, SPPluginRef plugin, PluginSend send, LoopOptions options = {});
   EventLoop(const EventLoop&) = delete;
   EventLoop& operator=(const EventLoop&) = delete;

@@ -1,5 +1,5 @@
 // The text metrics of the host's annotation drawer.
-#include "picture/Overlay.h"
+#include "tool/Overlay.h"
 
 #include <cmath>
 

@@ -1,15 +1,15 @@
-// The host suites of the tool side: menu items, tools, icons, timers, annotators and the
-// annotator drawer. Everything the plug-in registers is recorded here, so that the event loop can
-// drive it and tests can look at it.
-#ifndef SARVELLO_SIMHOST_TOOL_TOOLSUITES_H
-#define SARVELLO_SIMHOST_TOOL_TOOLSUITES_H
+// The tool side's model: everything the plug-in registers through the menu, tool, icon, timer and
+// annotator suites (suites/AIToolSuites.cpp, suites/ADMBasicSuites.cpp) is recorded here, so that
+// the event loop can drive it and tests can look at it.
+#ifndef SARVELLO_SIMHOST_TOOL_TOOLSTATE_H
+#define SARVELLO_SIMHOST_TOOL_TOOLSTATE_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "Host.h"
-#include "picture/Overlay.h"
+#include "core/Host.h"
+#include "tool/Overlay.h"
 
 namespace simhost {
 
@@ -61,7 +61,7 @@ struct AnnotatorRecord {
   AIAnnotatorHandle handle = nullptr;
 };
 
-// The tool side's part of the host state.
+// The tool side's part of the host state (Host::tools()).
 struct ToolState {
   std::vector<MenuItemRecord> menuItems;
   std::vector<IconRecord> icons;
@@ -79,6 +79,14 @@ struct ToolState {
   // Marks a view rectangle for redrawing (clipped to the window of `view`).
   void invalidate(const Rect& rect, const ViewState& view);
 
+  // Records a registration and answers the handle made for it. A handle carries its kind, so
+  // that a handle of one kind is never taken for another, and a made-up one is not found.
+  AIMenuItemHandle add(MenuItemRecord item);
+  ADMIconRef add(IconRecord icon);
+  AIToolHandle add(ToolRecord tool);
+  AITimerHandle add(TimerRecord timer);
+  AIAnnotatorHandle add(AnnotatorRecord annotator);
+
   MenuItemRecord* findMenuItem(AIMenuItemHandle handle);
   IconRecord* findIcon(ADMIconRef handle);
   ToolRecord* findTool(AIToolHandle handle);
@@ -86,14 +94,10 @@ struct ToolState {
   AnnotatorRecord* findAnnotator(AIAnnotatorHandle handle);
 };
 
-// Registers AI Menu, AI Tool, ADM Icon, AI Timer, AI Annotator (1004) and the annotator drawer
-// (AI Annotator 1001) with the host. The host owns the tool state from then on; installing again
-// keeps it.
-void installToolSuites(Host& host);
-
-// The tool state of a host on which installToolSuites was called (throws std::logic_error
-// otherwise).
-ToolState& toolState(Host& host);
+// An icon made from the plug-in's icon resource, which holds a PNG image; of unknown type when
+// the resource is missing or is no PNG.
+IconRecord iconFromResource(Host& host, SPPluginRef plugin, const char* name, int32_t iconType,
+                            int32_t resourceID);
 
 // Resource type of the plug-in's icons (a PNG image), read through Host::resource.
 inline constexpr std::uint32_t kIconResourceType = AS_FOURCC('I', 'C', 'O', 'N');

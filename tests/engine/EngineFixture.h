@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FastSolver.h"
-#include "Host.h"
+#include "core/Host.h"
 #include "PathSegments.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "Host.h"
-#include "PluginHost.h"
+#include "core/Host.h"
+#include "loader/PluginHost.h"
 #include "Suites.h"
 #include "TestPlugin.h"
 

@@ -1,7 +1,7 @@
 // The plug-in's resources as the build embeds them, and the reader's guard against damaged files.
 #include <gtest/gtest.h>
 
-#include "PluginHost.h"
+#include "loader/PluginHost.h"
 #include "ResourceFile.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "Host.h"
-#include "PluginHost.h"
+#include "core/Host.h"
+#include "loader/PluginHost.h"
 #include "Suites.h"
 #include "TestPlugin.h"
 

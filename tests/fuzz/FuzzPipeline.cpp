@@ -9,7 +9,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "Host.h"
+#include "core/Host.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"
 #include "svg/Svg.h"

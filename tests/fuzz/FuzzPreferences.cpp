@@ -9,7 +9,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "Host.h"
+#include "core/Host.h"
 
 using namespace simhost;
 

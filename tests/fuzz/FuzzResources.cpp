@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "Host.h"
+#include "core/Host.h"
 #include "ResourceFile.h"
 #include "adm/DialogManager.h"
 
@@ -31,7 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   simhost::Host host;
-  simhost::installDialogSuites(host);
   alignas(16) static unsigned char pluginStandIn[16];
   const auto plugin = reinterpret_cast<SPPluginRef>(pluginStandIn);
   host.resource = [&](SPPluginRef who, std::uint32_t type, int32_t id) -> const std::vector<std::uint8_t>* {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "ViewLimits.h"
+#include "core/ViewLimits.h"
 #include "session/Session.h"
 
 using namespace simhost::session;

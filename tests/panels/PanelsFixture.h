@@ -21,14 +21,14 @@
 #include <vector>
 
 #include "ADMNonModalDialog.h"
-#include "Host.h"
+#include "core/Host.h"
 #include "PathSegments.h"
-#include "PluginHost.h"
+#include "loader/PluginHost.h"
 #include "ResourceFile.h"
 #include "ViewRects.h"
 #include "adm/DialogManager.h"
 #include "tool/EventLoop.h"
-#include "tool/ToolSuites.h"
+#include "tool/ToolState.h"
 
 inline const std::string kModule = SARVELLO_MODULE_PATH;
 inline constexpr const char kParameterPanel[] = "Sarvello";
@@ -139,8 +139,8 @@ class PanelsTest : public ::testing::Test {
     };
   }
 
-  simhost::ToolState& tools() { return simhost::toolState(*host); }
-  simhost::DialogState& dialogs() { return simhost::dialogState(*host); }
+  simhost::ToolState& tools() { return host->tools(); }
+  simhost::DialogState& dialogs() { return host->dialogs(); }
   simhost::Dialog* panel(const char* name = kParameterPanel) { return dialogs().find(name); }
   std::string field(int32_t item) { return panel()->item(item)->text; }
   Rect bounds(const char* name = kParameterPanel) { return panel(name)->bounds; }

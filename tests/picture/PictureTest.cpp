@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "ViewRects.h"
-#include "picture/Overlay.h"
+#include "tool/Overlay.h"
 #include "picture/Picture.h"
 #include "svg/Svg.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "HostClock.h"
+#include "core/HostClock.h"
 
 // The loader binds the module's clock to the host's; the tests set the host's clock.
 namespace fakeclock {

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "PathSegments.h"
-#include "PluginHost.h"
+#include "loader/PluginHost.h"
 #include "ViewRects.h"
 #include "tool/EventLoop.h"
-#include "tool/ToolSuites.h"
+#include "tool/ToolState.h"
 
 inline const std::string kModule = SARVELLO_MODULE_PATH;
 
@@ -42,7 +42,7 @@ class PluginTest : public ::testing::Test {
     loop = std::make_unique<simhost::EventLoop>(host, plugins->plugin(), plugins->sender(), options);
   }
 
-  simhost::ToolState& tools() { return simhost::toolState(host); }
+  simhost::ToolState& tools() { return host.tools(); }
 
   // A message of the tool with the cursor at an artwork point.
   ASErr sendTool(const char* selector, AIRealPoint cursor = {0.0f, 0.0f}) {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "PathSegments.h"
 
 class HostTest : public ::testing::Test {

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "SarvelloSuites.h"
 
 namespace testsupport {

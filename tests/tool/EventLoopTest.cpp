@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "HostClock.h"
+#include "core/HostClock.h"
 #include "ToolFixture.h"
 #include "tool/EventLoop.h"
 
@@ -294,7 +294,6 @@ struct ReplayResult {
 // A stroke across a circle, on a fresh host, through the event loop.
 ReplayResult replayStroke() {
   simhost::Host host;
-  simhost::installToolSuites(host);
   ReplayResult result;
   {
     testsupport::SuiteScope suites(host);

@@ -10,18 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "Host.h"
+#include "core/Host.h"
 #include "PathSegments.h"
 #include "SarvelloAnnotator.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"
 #include "ViewRects.h"
-#include "tool/ToolSuites.h"
+#include "tool/ToolState.h"
 
 class ToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    simhost::installToolSuites(host);
     suites.emplace(host);
   }
   void TearDown() override {
@@ -38,7 +37,7 @@ class ToolTest : public ::testing::Test {
 
   // The default window: 1000 x 800 pixels showing artwork (0, 0) at its middle, 1 pixel a unit.
   // A 400-unit square then covers view pixels 300..700 and 200..600.
-  simhost::ToolState& tools() { return simhost::toolState(host); }
+  simhost::ToolState& tools() { return host.tools(); }
 
   simhost::Host host;
   std::optional<testsupport::SuiteScope> suites;

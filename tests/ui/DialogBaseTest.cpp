@@ -64,7 +64,7 @@ TEST_F(PanelTest, HandlersReachTheObjectOnlyForItsOwnDialog) {
   EXPECT_FALSE(simhost::trackDialog(host, own));  // default tracking takes nothing
   EXPECT_EQ(r.draws, 1);
   EXPECT_EQ(r.tracks, 1);
-  EXPECT_EQ(simhost::dialogState(host).find(own)->defaultDraws, 1);
+  EXPECT_EQ(host.dialogs().find(own)->defaultDraws, 1);
 
   // Bound to another dialog: draw and track are ignored, notify still arrives.
   Recorder other;
@@ -82,7 +82,7 @@ TEST_F(PanelTest, HandlersReachTheObjectOnlyForItsOwnDialog) {
   delete object;
   delete second;
   EXPECT_EQ(r.destroys, 0);  // deleting destroys the dialog without calling back
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
 }
 
 TEST_F(PanelTest, DialogManagerDestroyingANonModalDialogDeletesTheObjectAndTellsItsOwner) {
@@ -115,19 +115,19 @@ TEST_F(PanelTest, ModalObjectOutlivesItsDialog) {
   EXPECT_FALSE(r.deleted);
   EXPECT_EQ(object->GetDialogRef(), nullptr);
   delete object;
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
 }
 
 TEST_F(PanelTest, RefusedOrFailedCreationLeavesAPanelWithoutDialog) {
   auto* refused = new RefusingDialog();
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
   delete refused;
 
   host.faults().failCall("ADMDialog.Create", 1, kCantHappenErr);
   makeParameters();
   EXPECT_EQ(parameters->GetDialogRef(), nullptr);
   EXPECT_EQ(annotator->engine->pending_N, 0);  // nothing was pushed
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
 }
 
 TEST_F(PanelTest, InformationPanelPlacesItselfAndOpensTheWebsite) {
@@ -159,7 +159,7 @@ TEST_F(PanelTest, InformationPanelInBothOrdersOfDestruction) {
   makeInfo();
   delete info;
   info = nullptr;
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
 
   // The dialog manager destroys it first: the panel deletes itself and its owner forgets it.
   makeInfo();
@@ -168,7 +168,7 @@ TEST_F(PanelTest, InformationPanelInBothOrdersOfDestruction) {
   simhost::destroyAllDialogs(host);
   EXPECT_EQ(gForgotten, nullptr);
   info = nullptr;  // deleted by itself
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
 }
 
 TEST_F(PanelTest, HandlesOfDestroyedDialogsAndItemsAreRefusedQuietly) {

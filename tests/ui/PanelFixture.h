@@ -12,13 +12,13 @@
 #include <string>
 
 #include "ADMNonModalDialog.h"
-#include "Host.h"
+#include "core/Host.h"
 #include "ResourceFile.h"
 #include "SarvelloAnnotator.h"
 #include "SarvelloMain.h"
 #include "SuiteScope.h"
 #include "adm/DialogManager.h"
-#include "tool/ToolSuites.h"
+#include "tool/ToolState.h"
 
 namespace paneltest {
 
@@ -42,8 +42,6 @@ void setPluginPresent(bool present);
 class PanelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    simhost::installToolSuites(host);
-    simhost::installDialogSuites(host);
     paneltest::serveResources(host);
     suites.emplace(host);
     annotator = std::make_unique<SarvelloAnnotator>();
@@ -72,7 +70,7 @@ class PanelTest : public ::testing::Test {
   }
 
   simhost::Dialog* dialog(const std::string& name) {
-    return simhost::dialogState(host).find(name);
+    return host.dialogs().find(name);
   }
   simhost::Dialog* parameterDialog() { return dialog("Sarvello"); }
 

@@ -159,10 +159,10 @@ TEST_F(PanelTest, ChosenAndTypedValuesReachTheEngineOneAtATime) {
 
 TEST_F(PanelTest, SizeIsTruncatedAndRedrawsTheView) {
   makeParameters();
-  simhost::toolState(host).invalidRects.clear();
+  host.tools().invalidRects.clear();
   EXPECT_EQ(typeValue(host, "Sarvello", kSizeItem, "250.9"), "");
   EXPECT_EQ(annotator->size, 250);
-  const Rect all = simhost::toolState(host).invalidBounds();
+  const Rect all = host.tools().invalidBounds();
   EXPECT_EQ(all.left, 0);
   EXPECT_EQ(all.top, 0);
   EXPECT_EQ(all.right, host.view().width);
@@ -222,7 +222,7 @@ TEST_F(PanelTest, DialogManagerDestroyingThePanelSavesItsPlacementAndLeavesThePa
   d->visible = false;
   simhost::destroyAllDialogs(host);
   EXPECT_EQ(parameters->GetDialogRef(), nullptr);
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
 
   ASSERT_NE(stored(host, kDockCodePref), nullptr);
   EXPECT_EQ(stored(host, kDockCodePref)->integer, 7168);
@@ -263,10 +263,10 @@ TEST_F(PanelTest, DeletingThePanelFirstDestroysItsDialogWithoutSaving) {
   makeParameters();
   delete parameters;
   parameters = nullptr;
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
   EXPECT_EQ(stored(host, kLocationPref), nullptr);
   simhost::destroyAllDialogs(host);  // the host's quitting then finds nothing
-  EXPECT_EQ(host.dialogCount(), 0u);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
 }
 
 }  // namespace

@@ -121,8 +121,6 @@ TEST_F(PreferencesFileTest, DefaultPathFollowsTheUsersConfigurationDirectory) {
 // the dialogs, then the plug-in deletes its panel, then the host saves.
 Rect runHost(const std::string& file, const Rect* moveTo) {
   simhost::Host host;
-  simhost::installToolSuites(host);
-  simhost::installDialogSuites(host);
   paneltest::serveResources(host);
   std::string warning;
   EXPECT_TRUE(host.usePreferencesFile(file, &warning)) << warning;
@@ -130,7 +128,7 @@ Rect runHost(const std::string& file, const Rect* moveTo) {
   {
     testsupport::SuiteScope suites(host);
     auto* panel = new ADMNonModalDialog(paneltest::pluginRef());
-    simhost::Dialog* d = simhost::dialogState(host).find("Sarvello");
+    simhost::Dialog* d = host.dialogs().find("Sarvello");
     placed = d->bounds;
     if (moveTo != nullptr) d->bounds = *moveTo;
     simhost::destroyAllDialogs(host);

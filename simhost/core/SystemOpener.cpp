@@ -1,0 +1,62 @@
+// The system's opener of web addresses (xdg-open), started without a shell.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "core/Host.h"
+
+extern char** environ;
+
+namespace simhost {
+namespace {
+
+// The system's opener, when there is one on the PATH.
+std::string findOpener() {
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) return std::string();
+  std::string dirs = path;
+  std::size_t start = 0;
+  while (start <= dirs.size()) {
+    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::string candidate =
+        (end > start ? dirs.substr(start, end - start) : std::string(".")) + "/xdg-open";
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return std::string();
+}
+
+// Hands the address to the opener, as its own argument (never through a shell), and waits for
+// the opener, which returns once the browser has been asked.
+bool launchOpener(const std::string& opener, const std::string& url) {
+  char* const argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(url.c_str()),
+                        nullptr};
+  // The opener's own output (and the browser's, which it starts) is not the user's business here.
+  posix_spawn_file_actions_t actions;
+  if (::posix_spawn_file_actions_init(&actions) != 0) return false;
+  ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawn(&pid, opener.c_str(), &actions, nullptr, argv, environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return false;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+bool openWithSystem(const std::string& url) {
+  const std::string opener = findOpener();
+  return !opener.empty() && launchOpener(opener, url);
+}
+
+}  // namespace simhost
