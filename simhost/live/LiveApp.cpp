@@ -10,6 +10,7 @@
 #include "adm/DialogManager.h"
 #include "app/Runner.h"
 #include "picture/Picture.h"
+#include "live/PageExport.h"
 #include "svg/Svg.h"
 #include "tool/EventLoop.h"
 #include "tool/ToolState.h"
@@ -307,7 +308,7 @@ Reply LiveApp::documentSvg() {
   if (!runner_ || !runner_->drawing()) return error(409, "no drawing is open");
   Reply r;
   r.type = "image/svg+xml";
-  r.body = svg::exportSvgForPage(*runner_->drawing(), runner_->host().document());
+  r.body = exportSvgForPage(*runner_->drawing(), runner_->host().document());
   return r;
 }
 
@@ -443,7 +444,7 @@ void LiveApp::publish() {
   auto frame = std::make_shared<Frame>();
   frame->seq = ++seq_;
   frame->document = document_;
-  const std::vector<svg::PageShape> shapes = svg::pageShapes(*runner_->drawing(), runner_->host().document());
+  const std::vector<PageShape> shapes = pageShapes(*runner_->drawing(), runner_->host().document());
   std::vector<std::shared_ptr<const std::string>> data(shapes.size());
   selected_.clear();
   shapePaths_.clear();

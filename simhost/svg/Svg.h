@@ -1,5 +1,6 @@
-// SVG drawings in the stand-in host: the importer turns the shapes of an SVG file into path art
-// of a Document, and the exporter writes the file back with the current geometry of that art.
+// SVG drawings in the stand-in host: the importer (Import.cpp) turns the shapes of an SVG file into
+// path art of a Document, and the exporter (Export.cpp) writes the file back with the current
+// geometry of that art.
 //
 // Coordinates: SVG user space (of the root element, inside its viewBox) has y growing downward,
 // artwork y grows upward. The importer flips y and, unless told not to, fits the drawing: its
@@ -122,20 +123,6 @@ bool exportSvgFile(const Drawing& drawing, const Document& document, const std::
 // replaced by the user-space box (x, y, width, height) mapped one to one, not clipped.
 bool exportSvgForView(const Drawing& drawing, const Document& document, double x, double y,
                       double width, double height, std::string* out, std::string* error);
-
-// What a page that shows the drawing needs (sarvello-host open).
-// Each shape of the file (an element that became art), in the file's order: its path data now
-// in its own coordinates, the places of its path art in Drawing::paths(), and whether any of
-// them is selected.
-struct PageShape {
-  std::string d;
-  std::vector<std::size_t> paths;
-  bool selected = false;
-};
-std::vector<PageShape> pageShapes(const Drawing& drawing, const Document& document);
-// The drawing as exportSvgForView gives it with user space mapped one to one, with every shape
-// a <path> carrying data-shape="K", K its place in pageShapes().
-std::string exportSvgForPage(const Drawing& drawing, const Document& document);
 
 }  // namespace simhost::svg
 
