@@ -1,10 +1,9 @@
-// The commands of sarvello-host: `demo` and `run`, and the program's help. Callable in-process, so
-// that tests run the program's own code paths with their own streams.
+// The sarvello-host program: its console, exit codes and commands. Callable in-process, so that
+// tests run the program's own code paths with their own streams.
 #ifndef SARVELLO_SIMHOST_APP_COMMANDS_H
 #define SARVELLO_SIMHOST_APP_COMMANDS_H
 
 #include <ostream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,15 +14,6 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitBadInput = 1;  // unreadable or invalid drawing or session, module that does not load
 inline constexpr int kExitUsage = 2;     // unknown command or option, missing argument
 inline constexpr int kExitPluginFailed = 3;  // the plug-in answered errors during the run
-
-// What `sarvello-host open` was asked for.
-struct OpenOptions {
-  std::string drawing;          // empty: an empty document
-  int port = 0;                 // 0: a free port
-  bool browser = true;          // open the page with the system's opener
-  std::string preferencesFile;  // empty: none kept
-  std::string pluginPath;       // empty: beside the program
-};
 
 struct Console {
   std::ostream& out;  // results and the summary
@@ -36,12 +26,25 @@ struct Console {
   // "Visit website" launches the system's browser (when there is one); otherwise the address is
   // only printed. The program sets it; tests leave it off.
   bool openURLs = false;
-  // The `open` command (a person at the tool in a browser page), which the program provides;
-  // unset, `open` is not offered.
-  std::function<int(const OpenOptions& options, Console& console)> open{};
 };
 
-// Runs the program with its arguments (without the program's name); answers the exit code.
+// A command of the program: its name, its help text, and what it does with the arguments (the
+// command's name first). It answers the exit code, and throws UsageError (CommandLine.h) for a
+// mistake in the command line.
+struct Command {
+  const char* name;
+  const char* help;
+  int (*run)(const std::vector<std::string>& args, Console& console);
+};
+
+const Command& demoCommand();  // DemoCommand.cpp
+const Command& runCommand();   // RunCommand.cpp
+
+// Runs the program with its arguments (without the program's name) and the commands it offers;
+// answers the exit code.
+int runProgram(const std::vector<std::string>& args, Console& console,
+               const std::vector<Command>& commands);
+// The same with the commands of this library: demo and run.
 int runProgram(const std::vector<std::string>& args, Console& console);
 
 }  // namespace simhost::app

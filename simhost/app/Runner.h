@@ -8,6 +8,9 @@
 // document. Nothing is written to any file here but the host's preferences, which quit() saves;
 // pictures stay in memory for the caller.
 //
+// Runner.cpp holds the runner's life (start, load, quit, what the host tells), Playback.cpp the
+// playing of sessions, Pictures.cpp the pictures.
+//
 // The plug-in's panels live in the host's dialog manager from start() to quit(). A session's panel
 // actions are done there as a user does them, on a panel that is shown; what cannot be done (the
 // panel is hidden, the plug-in made no such panel) is told and counted, and the session goes on.
@@ -89,6 +92,11 @@ struct RunStats {
   std::size_t pathsMoved = 0;   // paths whose geometry is not what the import made
   double seconds = 0;      // real time of play()
 };
+
+// "event 3 (stroke)": an event of a session as messages name it.
+std::string eventName(const session::Event& event);
+// A session's change of the view applied to the host's view.
+void applyViewChange(ViewState& view, const session::ViewChange& change);
 
 // The error code as text: 'CANT' for a four-character code, else the number.
 std::string describeCode(ASErr code);

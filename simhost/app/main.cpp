@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
   console.progress = ::isatty(STDERR_FILENO) != 0;
   console.preferencesFile = simhost::Host::defaultPreferencesPath();
   console.openURLs = true;
-  console.open = simhost::live::runOpen;
-  return simhost::app::runProgram(args, console);
+  return simhost::app::runProgram(
+      args, console,
+      {simhost::app::demoCommand(), simhost::app::runCommand(), simhost::live::openCommand()});
 }

@@ -3,9 +3,11 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
+#include "app/CommandLine.h"
 #include "live/Channel.h"
 #include "live/LiveApp.h"
 #include "live/WebServer.h"
@@ -14,6 +16,31 @@
 namespace simhost::live {
 
 namespace {
+
+using app::Arguments;
+using app::UsageError;
+
+const char* const kOpenHelp = R"(Usage: sarvello-host open [DRAWING.svg] [options]
+
+Loads the plug-in, opens the drawing (or an empty document) and serves the document window, the
+tools and the panels to a browser page, where the tool is used with the mouse. The page's address
+is printed on a line of its own; it carries a token that only this run knows, and the server
+answers only on 127.0.0.1. Ctrl-C, SIGTERM or File > Quit on the page quit as the application
+quits: the panels close, the preferences are saved and the plug-in is shut down.
+
+On the page, File > Save session writes what was done since the drawing was opened; "run
+DRAWING.svg --session FILE" replays it to the same drawing as File > Save drawing.
+
+Options:
+  --port N        the port to listen on (default: 0, a free one)
+  --no-browser    only print the address; do not open it with the system's opener
+  --plugin FILE   the plug-in module to load (default: Sarvello.aip beside sarvello-host)
+  --prefs FILE    the host's preferences (the panels' placement), read at the start and saved
+                  at quit (default: $XDG_CONFIG_HOME/sarvello/preferences.ini)
+  --no-prefs      neither read nor save any preferences
+  -h, --help      show this help
+)";
+
 
 // Ctrl-C and SIGTERM quit as the application quits. The signals are kept from every thread and
 // taken by one thread of their own, which tells the user-interface thread through the channel.
@@ -46,9 +73,39 @@ class QuitSignals {
   std::thread thread_;
 };
 
+int commandOpen(const std::vector<std::string>& args, app::Console& console) {
+  const Arguments a = app::parseArguments(args, 1,
+                                     {{{"--port"}, true},
+                                      {{"--no-browser"}, false},
+                                      {{"--plugin"}, true},
+                                      {{"--prefs"}, true},
+                                      {{"--no-prefs"}, false}},
+                                     "open");
+  if (a.help) {
+    console.out << kOpenHelp;
+    return app::kExitOk;
+  }
+  const std::string preferences = app::preferencesChosen(a, console.preferencesFile, "open");
+  if (a.positional.size() > 1) throw UsageError{"unexpected argument " + a.positional[1], "open"};
+  OpenOptions options;
+  if (!a.positional.empty()) options.drawing = a.positional.front();
+  if (const auto port = a.value("--port")) {
+    char* end = nullptr;
+    const long n = std::strtol(port->c_str(), &end, 10);
+    if (end == port->c_str() || *end != '\0' || n < 0 || n > 65535) {
+      throw UsageError{"--port must be a port number from 0 to 65535, not " + *port, "open"};
+    }
+    options.port = static_cast<int>(n);
+  }
+  options.browser = !a.flag("--no-browser");
+  options.pluginPath = a.value("--plugin").value_or(console.pluginPath);
+  options.preferencesFile = preferences;
+  return runOpen(options, console);
+}
+
 }  // namespace
 
-int runOpen(const app::OpenOptions& options, app::Console& console) {
+int runOpen(const OpenOptions& options, app::Console& console) {
   std::string text;
   std::string error;
   if (!options.drawing.empty() && !readWholeFile(options.drawing, &text, &error)) {
@@ -89,6 +146,11 @@ int runOpen(const app::OpenOptions& options, app::Console& console) {
     console.err << "warning: the plug-in left host objects behind after quitting: " << left.describe() << "\n";
   }
   return code;
+}
+
+const app::Command& openCommand() {
+  static const app::Command command{"open", kOpenHelp, commandOpen};
+  return command;
 }
 
 }  // namespace simhost::live
