@@ -168,9 +168,15 @@ bool WebServer::start(int port, std::string* error) {
       res.set_content(body, type.c_str());
     };
   };
+  // The page at the root, its style sheet and scripts at their names (a route is a pattern, so
+  // the dots are escaped).
   server.Get("/", file("index.html"));
-  server.Get("/app.js", file("app.js"));
-  server.Get("/style.css", file("style.css"));
+  for (const std::string& name : pageFileNames()) {
+    if (name == "index.html") continue;
+    std::string route = "/";
+    for (const char c : name) route += c == '.' ? std::string("\\.") : std::string(1, c);
+    server.Get(route, file(name));
+  }
 
   // Runs `work` on the user-interface thread and sends what it answers.
   const auto onUiThread = [this](httplib::Response& res, const std::function<Reply()>& work) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "live/Channel.h"
 
@@ -47,7 +48,9 @@ class WebServer {
 // A fresh token: 32 hexadecimal digits from the system's random source.
 std::string newToken();
 
-// The page's files, embedded in the program: index.html, app.js, style.css. Empty when unknown.
+// The page's files, embedded in the program: the names of all of them (index.html, style.css and
+// the scripts, main.js the first to load), and one file's content and type, empty when unknown.
+const std::vector<std::string>& pageFileNames();
 std::string pageFile(const std::string& name, std::string* type);
 
 }  // namespace simhost::live

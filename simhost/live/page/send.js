@@ -1,0 +1,45 @@
+// The user's input on its way to the host, as session events.
+
+import { showMessage } from './alerts.js';
+import { page, stats } from './state.js';
+
+const outgoing = [];
+let sending = false;
+
+// Queues session events for the host; they are sent in order, in batches, one request at a time.
+export function send(...events) {
+  for (const e of events) {
+    const last = outgoing[outgoing.length - 1];
+    // Pointer moves with the button up may be coalesced; drags never are.
+    if (last && e.type === 'pointer' && e.action === 'move' && last.type === 'pointer' && last.action === 'move') {
+      outgoing[outgoing.length - 1] = e;
+    } else {
+      outgoing.push(e);
+      stats.sentAt[++stats.sent] = performance.now();
+    }
+  }
+  flush();
+}
+
+async function flush() {
+  if (sending || outgoing.length === 0) return;
+  sending = true;
+  try {
+    while (outgoing.length > 0) {
+      const batch = outgoing.splice(0, outgoing.length);
+      const res = await fetch('/api/input', {
+        method: 'POST',
+        headers: { 'Content-Type': 'application/json' },
+        body: JSON.stringify({ events: batch }),
+      });
+      if (!res.ok) {
+        const body = await res.json().catch(() => ({}));
+        showMessage(body.error || `the host refused the input (${res.status})`, true);
+      }
+    }
+  } catch (err) {
+    if (!page.ended) showMessage('the host cannot be reached: ' + err.message, true);
+  } finally {
+    sending = false;
+  }
+}
