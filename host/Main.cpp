@@ -60,7 +60,7 @@ extern "C" __attribute__((visibility("default"))) SPErr PluginMain(const char* c
   }
 
   if (result == kUnhandledMsgErr) {
-#if SARVELLO_WARN_UNHANDLED_MESSAGES
+#if !SARVELLO_WINDOWS_VARIANT
     std::fprintf(stderr, "Warning: Unhandled plugin message: caller \"%s\" selector \"%s\"\n", caller,
                  selector);
 #endif

@@ -1,5 +1,5 @@
-/* Everything that differs between the platforms the plug-in is built for, in one place:
- * the layout of view rectangles and points, the panel sizes, and the unhandled-message warning. */
+/* What differs in the host interface between the platforms the plug-in is built for: the layout
+ * of view rectangles and points, and which variant of the application the build is for. */
 #ifndef SARVELLO_HOSTAPI_PLATFORM_H
 #define SARVELLO_HOSTAPI_PLATFORM_H
 
@@ -38,27 +38,14 @@ typedef struct Point {
 } Point;
 #endif
 
+/* The variant of the application this build is for. A few things of the plug-in's own differ
+ * between the application's Windows build and its macOS build (the panels' sizes, the warning
+ * about unhandled messages); a Linux build takes the macOS variant of those, and the Windows
+ * layout of Rect and Point above. */
 #if defined(_WIN32)
-#define SARVELLO_WARN_UNHANDLED_MESSAGES 0
-/* Parameter panel: default size, the upward shift of its location, and the bounds rule. */
-#define SARVELLO_PANEL_DEFAULT_WIDTH 204
-#define SARVELLO_PANEL_DEFAULT_HEIGHT 101
-#define SARVELLO_PANEL_LOCATION_SHIFT 6
-#define SARVELLO_PANEL_WIDTH_ADJUST 15
-#define SARVELLO_PANEL_HEIGHT 200
-/* Information panel bounds. */
-#define SARVELLO_INFO_PANEL_RIGHT 380
-#define SARVELLO_INFO_PANEL_BOTTOM 430
+#define SARVELLO_WINDOWS_VARIANT 1
 #else
-/* Linux follows the macOS variant. */
-#define SARVELLO_WARN_UNHANDLED_MESSAGES 1
-#define SARVELLO_PANEL_DEFAULT_WIDTH 200
-#define SARVELLO_PANEL_DEFAULT_HEIGHT 95
-#define SARVELLO_PANEL_LOCATION_SHIFT 0
-#define SARVELLO_PANEL_WIDTH_ADJUST 0
-#define SARVELLO_PANEL_HEIGHT 207
-#define SARVELLO_INFO_PANEL_RIGHT 390
-#define SARVELLO_INFO_PANEL_BOTTOM 400
+#define SARVELLO_WINDOWS_VARIANT 0
 #endif
 
 #ifdef __cplusplus
