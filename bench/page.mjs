@@ -4,7 +4,7 @@
 // A benchmark, not a test: it prints figures and judges nothing.
 import { execFileSync } from 'node:child_process';
 import path from 'node:path';
-import { hostProgram, launchBrowser, quitHost, startHost, tempDir } from '../tests/e2e/harness.mjs';
+import { hostProgram, launchBrowser, quitHost, startHost, tempDir } from '../tests/simhost/live/page/harness.mjs';
 
 const seconds = Number(process.argv[2] || 5);
 const dir = tempDir();

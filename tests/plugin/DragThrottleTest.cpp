@@ -72,14 +72,13 @@ TEST_F(DragThrottle, ClockSetBackDoesNotHoldDragsBack) {
   EXPECT_TRUE(dragAt(t0 - 3600.0 + 0.020));
 }
 
-TEST_F(DragThrottle, HandledDragDeformsInvalidatesAndMovesTheBrush) {
+TEST_F(DragThrottle, OnlyAHandledDragInvalidatesTheOverlay) {
   EXPECT_FALSE(dragAt(t0));
   tools().invalidRects.clear();
   EXPECT_FALSE(dragAt(t0 + 0.001));
   EXPECT_FALSE(tools().invalid());
   EXPECT_TRUE(dragAt(t0 + 0.020));
-  ASSERT_TRUE(tools().invalid());
-  EXPECT_EQ(tools().invalidBounds(), rect(302, 202, 698, 598));
+  EXPECT_TRUE(tools().invalid());
 }
 
 }  // namespace

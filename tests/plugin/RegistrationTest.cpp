@@ -263,17 +263,4 @@ TEST_F(PluginTest, FullRunQuitsWithNothingOutstanding) {
   EXPECT_TRUE(alerts(Alert::Error).empty());
 }
 
-TEST_F(PluginTest, MenuItemWithoutPanelAndUnknownAnnotationSelectorAnswerZero) {
-  start();
-  AIMenuMessage menu{};
-  menu.menuItem = tools().menuItems[0].handle;
-  EXPECT_EQ(plugins->send(kAIMenuCaller, kAIMenuGoSelector, &menu), kNoErr);
-  EXPECT_EQ(plugins->send(kAIMenuCaller, kAIMenuGoSelector, &menu), kNoErr);
-  AIAnnotatorMessage other{};
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(plugins->send(kAIAnnotatorCaller, "AI Something", &other), kNoErr);
-  ::testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(host.alerts().empty());
-}
-
 }  // namespace

@@ -5,7 +5,7 @@ import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 
-export const hostProgram = process.env.SARVELLO_HOST || path.resolve('../../build/bin/sarvello-host');
+export const hostProgram = process.env.SARVELLO_HOST || path.resolve(import.meta.dirname, '../../../../build/bin/sarvello-host');
 export const chromiumPath = process.env.SARVELLO_CHROMIUM || '/usr/bin/chromium';
 
 export function tempDir() {

@@ -1,12 +1,16 @@
 // The host utility types over the stand-in host: SP Blocks memory, SP Basic memory, strings and
 // the application context.
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <optional>
 
 #include "ASMemory.h"
 #include "AppContext.h"
-#include "EngineFixture.h"
 #include "IAIUnicodeString.h"
 #include "SarvelloSuites.h"
+#include "SuiteScope.h"
+#include "core/Host.h"
 
 class HostUtilTest : public ::testing::Test {
  protected:

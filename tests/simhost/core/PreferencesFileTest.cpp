@@ -1,5 +1,5 @@
 // The host's preference file: first start, round trips across host restarts, corrupt and
-// unreadable files, and the panel's placement surviving a restart of the host.
+// unreadable files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,7 +9,7 @@
 
 #include <sys/stat.h>
 
-#include "PanelFixture.h"
+#include "core/Host.h"
 
 namespace {
 
@@ -115,42 +115,6 @@ TEST_F(PreferencesFileTest, DefaultPathFollowsTheUsersConfigurationDirectory) {
   ::setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(simhost::Host::defaultPreferencesPath(),
             "/home/someone/.config/sarvello/preferences.ini");
-}
-
-// One run of the host with the parameter panel, ended by quitting: the dialog manager destroys
-// the dialogs, then the plug-in deletes its panel, then the host saves.
-Rect runHost(const std::string& file, const Rect* moveTo) {
-  simhost::Host host;
-  paneltest::serveResources(host);
-  std::string warning;
-  EXPECT_TRUE(host.usePreferencesFile(file, &warning)) << warning;
-  Rect placed{};
-  {
-    testsupport::SuiteScope suites(host);
-    auto* panel = new ADMNonModalDialog(paneltest::pluginRef());
-    simhost::Dialog* d = host.dialogs().find("Sarvello");
-    placed = d->bounds;
-    if (moveTo != nullptr) d->bounds = *moveTo;
-    simhost::destroyAllDialogs(host);
-    delete panel;
-  }
-  std::string error;
-  EXPECT_TRUE(host.savePreferences(&error)) << error;
-  EXPECT_TRUE(host.outstanding().clean()) << host.outstanding().describe();
-  return placed;
-}
-
-TEST_F(PreferencesFileTest, PanelIsWhereTheUserLeftItAtTheNextStartOfTheHost) {
-  const Rect moved{20, 30, 250, 237};
-  const Rect first = runHost(file, &moved);
-  EXPECT_EQ(first.left, 1240);
-  const Rect second = runHost(file, nullptr);
-  EXPECT_EQ(second.left, 20);
-  EXPECT_EQ(second.top, 30);
-  EXPECT_EQ(second.right, 250);
-  EXPECT_EQ(second.bottom, 237);
-  EXPECT_NE(read(file).find("kADM_DPDockGroupStr = string \"Sarvello Dialogs\""),
-            std::string::npos);
 }
 
 }  // namespace

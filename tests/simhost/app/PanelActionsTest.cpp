@@ -47,13 +47,6 @@ int squareDrawn(const simhost::OverlayRecording& overlay) {
   return widest;
 }
 
-std::string statusLine(const simhost::OverlayRecording& overlay) {
-  for (const simhost::OverlayCall& call : overlay) {
-    if (call.kind == simhost::OverlayCall::DrawText) return call.text;
-  }
-  return "";
-}
-
 void expectSameShapes(const std::vector<Shape>& a, const std::vector<Shape>& b) {
   ASSERT_EQ(a.size(), b.size());
   for (std::size_t k = 0; k < a.size(); ++k) {
@@ -68,16 +61,12 @@ void expectSameShapes(const std::vector<Shape>& a, const std::vector<Shape>& b) 
 }  // namespace
 
 TEST(PanelValues, TypedAndChosenValuesReachThePlugIn) {
-  testing::internal::CaptureStdout();
   const SessionRun run = runSession(kDrawing, session(R"(
       { "type": "type-value", "control": "Grid Res", "value": 100 }, { "type": "idle", "ticks": 2 },
       { "type": "type-value", "control": "Grid Res", "value": "1000" }, { "type": "idle", "ticks": 2 },
       { "type": "choose", "control": "Viscosity", "preset": ".0" }, { "type": "idle", "ticks": 1 })"));
-  const std::string out = testing::internal::GetCapturedStdout();
   ASSERT_TRUE(run.ok) << run.error;
   EXPECT_TRUE(run.left.clean()) << run.left.describe();
-  EXPECT_TRUE(contains(out, "changin grid resolution to 100\n")) << out;
-  EXPECT_TRUE(contains(out, "changin grid resolution to 512\n")) << "the field holds what is typed to 8..512\n" << out;
   EXPECT_TRUE(told(run, "event 3 (type-value): Grid Res is now 100")) << allOf(run.diagnostics);
   EXPECT_TRUE(told(run, "event 5 (type-value): Grid Res is now 512 (1000 is held to the field's bounds)"))
       << allOf(run.diagnostics);
@@ -136,9 +125,6 @@ TEST(PanelButtons, RetryPutsTheShapesBackAndClearStopsTheFluid) {
   }
   EXPECT_LT(stillShift, 1.0);
   EXPECT_GT(movingShift, 3.0) << "without Clear the fluid should go on moving the paths";
-  // The step counter starts again from 0.
-  EXPECT_EQ(statusLine(runSession(kDrawing, session(stirred + R"(, { "type": "press", "button": "Clear" },
-      { "type": "idle", "ticks": 1 })", false)).overlay).rfind("Step = 0 ", 0), 0u);
 }
 
 TEST(PanelButtons, VisitWebsiteAsksForThePageAndChangesNothing) {
