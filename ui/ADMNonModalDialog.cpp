@@ -175,8 +175,8 @@ ASErr ADMNonModalDialog::Init() {
   location.h = static_cast<decltype(location.h)>(area.right - (bounds.right - bounds.left));
   location.v = static_cast<decltype(location.v)>(area.bottom - (bounds.bottom - bounds.top));
   AIPoint size{};
-  size.h = kPanelDefaultWidth;
-  size.v = kPanelDefaultHeight;
+  size.h = kPanels.defaultWidth;
+  size.v = kPanels.defaultHeight;
   if (sAIPreference != nullptr) {
     // Read into a buffer of its own, so that a failed or overlong read never leaves a
     // half-written or unterminated name behind: at most 63 characters are kept.
@@ -193,15 +193,15 @@ ASErr ADMNonModalDialog::Init() {
       dockCode = storedCode;
     ReadPoint(kLocationPref, &location);
   }
-  location.v = static_cast<decltype(location.v)>(location.v - kPanelLocationShift);
+  location.v = static_cast<decltype(location.v)>(location.v - kPanels.locationShift);
   if (sAIPreference != nullptr) ReadPoint(kSizePref, &size);
   // Only the width is taken from the stored size: the panel's height is fixed.
   Rect placed{};
   placed.left = location.h;
   placed.top = location.v;
   placed.right = static_cast<decltype(placed.right)>(placed.left + size.h -
-                                                     kPanelWidthAdjust);
-  placed.bottom = static_cast<decltype(placed.bottom)>(placed.top + kPanelHeight);
+                                                     kPanels.widthAdjust);
+  placed.bottom = static_cast<decltype(placed.bottom)>(placed.top + kPanels.height);
   sADMDialog->SetBoundsRect(fDialog, &placed);
 
   if (sADMDialogGroup6 != nullptr)
@@ -282,8 +282,8 @@ ASErr EduNonModalDialog::Init() {
   Rect bounds{};
   bounds.left = 200;
   bounds.top = 200;
-  bounds.right = kInfoPanelRight;
-  bounds.bottom = kInfoPanelBottom;
+  bounds.right = kPanels.infoRight;
+  bounds.bottom = kPanels.infoBottom;
   sADMDialog->SetBoundsRect(fDialog, &bounds);
   if (sADMItem != nullptr) {
     if (ADMItemRef button = sADMDialog->GetItem(fDialog, kWebsiteButtonItem))

@@ -5,24 +5,21 @@
 
 #include "HostAPI.h"
 
-#if SARVELLO_WINDOWS_VARIANT
-// Parameter panel: default size, the upward shift of its location, and the bounds rule.
-inline constexpr int kPanelDefaultWidth = 204;
-inline constexpr int kPanelDefaultHeight = 101;
-inline constexpr int kPanelLocationShift = 6;
-inline constexpr int kPanelWidthAdjust = 15;
-inline constexpr int kPanelHeight = 200;
-// Information panel: the right and bottom of its bounds.
-inline constexpr int kInfoPanelRight = 380;
-inline constexpr int kInfoPanelBottom = 430;
-#else
-inline constexpr int kPanelDefaultWidth = 200;
-inline constexpr int kPanelDefaultHeight = 95;
-inline constexpr int kPanelLocationShift = 0;
-inline constexpr int kPanelWidthAdjust = 0;
-inline constexpr int kPanelHeight = 207;
-inline constexpr int kInfoPanelRight = 390;
-inline constexpr int kInfoPanelBottom = 400;
-#endif
+struct PanelMetrics {
+  // Parameter panel: its default size, the upward shift of its location, and the bounds rule
+  // (the stored width less widthAdjust, a fixed height).
+  int defaultWidth;
+  int defaultHeight;
+  int locationShift;
+  int widthAdjust;
+  int height;
+  // Information panel: the right and bottom of its bounds.
+  int infoRight;
+  int infoBottom;
+};
+
+inline constexpr PanelMetrics kWindowsPanels{204, 101, 6, 15, 200, 380, 430};
+inline constexpr PanelMetrics kMacPanels{200, 95, 0, 0, 207, 390, 400};
+inline constexpr PanelMetrics kPanels = SARVELLO_WINDOWS_VARIANT ? kWindowsPanels : kMacPanels;
 
 #endif

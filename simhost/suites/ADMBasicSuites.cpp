@@ -77,19 +77,12 @@ int32_t ADMAPI iconGetType(ADMIconRef icon) {
   return type;
 }
 
-const ADMIconSuite kIcon = {iconGetFromResource, iconGetType};
-
-const ADMBasicSuite kADMBasic = {getIndexString,    errorAlert,        messageAlert, aboutBox,
-                                 setPlatformCursor, getPaletteLayoutBounds};
-const ADMTrackerSuite kTracker = {nullptr};
-
 }  // namespace
 
-void registerADMBasicSuites(Host& host) {
-  host.addSuite(kADMBasicSuite, kADMBasicSuiteVersion10, &kADMBasic);
-  host.addSuite(kADMBasicSuite, kADMBasicSuiteVersion2, &kADMBasic);
-  host.addSuite(kADMIconSuite, kADMIconSuiteVersion, &kIcon);
-  host.addSuite(kADMTrackerSuite, kADMTrackerSuiteVersion, &kTracker);
-}
+const ADMIconSuite kADMIconTable = {iconGetFromResource, iconGetType};
+const ADMBasicSuite kADMBasicTable = {getIndexString,    errorAlert,        messageAlert, aboutBox,
+                                      setPlatformCursor, getPaletteLayoutBounds};
+// Acquired and never called: its only member is reserved.
+const ADMTrackerSuite kADMTrackerTable = {nullptr};
 
 }  // namespace simhost

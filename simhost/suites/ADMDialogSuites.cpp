@@ -390,35 +390,26 @@ ASErr ADMAPI groupSetDialogGroupInfo(ADMDialogRef dialog, const char* groupName,
                     });
 }
 
-const ADMDialogSuite kDialogSuite = {
+}  // namespace
+
+const ADMDialogSuite kADMDialogTable = {
     dialogCreate,        dialogModal,         dialogPopupModal,     dialogDestroy,
     dialogSetUserData,   dialogGetUserData,   dialogGetPluginRef,   dialogSetDrawProc,
     dialogSetTrackProc,  dialogSetNotifyProc, dialogSetDestroyProc, dialogDefaultDraw,
     dialogDefaultTrack,  dialogDefaultNotify, dialogGetItem,        dialogShow,
     dialogIsVisible,     dialogGetBoundsRect, dialogSetBoundsRect};
-const ADMItemSuite kItemSuite = {
+const ADMItemSuite kADMItemTable = {
     itemGetDialog,        itemGetID,            itemSetNotifyProc,    itemSetUserData,
     itemGetUserData,      itemGetList,          itemSetPrecision,     itemSetMinFloatValue,
     itemSetMaxFloatValue, itemSetMinIntValue,   itemSetMaxIntValue,   itemGetFloatValue,
     itemGetIntValue,      itemSetFloatValue,    itemSetIntValue,      itemGetText,
     itemSetText,          itemGetBoundsRect};
-const ADMListSuite kListSuite = {listSetMenuID, listNumberOfEntries, listIndexEntry,
-                                 listGetActiveEntry};
-const ADMEntrySuite kEntrySuite = {entrySelect, entryIsSelected, entryGetIndex, entryGetID,
-                                   entryGetText};
-const ADMNotifierSuite kNotifierSuite = {notifierIsNotifierType, notifierGetNotifierType,
-                                         notifierGetItem, notifierGetDialog};
-const ADMDialogGroupSuite kGroupSuite = {groupGetDialogGroupInfo, groupSetDialogGroupInfo};
-
-}  // namespace
-
-void registerADMDialogSuites(Host& host) {
-  host.addSuite(kADMDialogSuite, kADMDialogSuiteVersion, &kDialogSuite);
-  host.addSuite(kADMItemSuite, kADMItemSuiteVersion, &kItemSuite);
-  host.addSuite(kADMListSuite, kADMListSuiteVersion, &kListSuite);
-  host.addSuite(kADMEntrySuite, kADMEntrySuiteVersion, &kEntrySuite);
-  host.addSuite(kADMNotifierSuite, kADMNotifierSuiteVersion, &kNotifierSuite);
-  host.addSuite(kADMDialogGroupSuite, kADMDialogGroupSuiteVersion, &kGroupSuite);
-}
+const ADMListSuite kADMListTable = {listSetMenuID, listNumberOfEntries, listIndexEntry,
+                                    listGetActiveEntry};
+const ADMEntrySuite kADMEntryTable = {entrySelect, entryIsSelected, entryGetIndex, entryGetID,
+                                      entryGetText};
+const ADMNotifierSuite kADMNotifierTable = {notifierIsNotifierType, notifierGetNotifierType,
+                                            notifierGetItem, notifierGetDialog};
+const ADMDialogGroupSuite kADMDialogGroupTable = {groupGetDialogGroupInfo, groupSetDialogGroupInfo};
 
 }  // namespace simhost

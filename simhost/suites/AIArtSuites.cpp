@@ -163,19 +163,12 @@ AIErr mdMemoryDisposeHandle(AIMdMemoryHandle handle) {
   });
 }
 
-const AIArtSuite kArt = {validArt};
-const AIPathSuite kPath = {getPathSegmentCount, setPathSegmentCount, getPathSegments,
-                           setPathSegments, getPathClosed};
-const AIMatchingArtSuite kMatchingArt = {getMatchingArt};
-const AIMdMemorySuite kMdMemory = {mdMemoryDisposeHandle};
-
 }  // namespace
 
-void registerAIArtSuites(Host& host) {
-  host.addSuite(kAIArtSuite, kAIArtSuiteVersion, &kArt);
-  host.addSuite(kAIPathSuite, kAIPathSuiteVersion, &kPath);
-  host.addSuite(kAIMatchingArtSuite, kAIMatchingArtSuiteVersion, &kMatchingArt);
-  host.addSuite(kAIMdMemorySuite, kAIMdMemorySuiteVersion, &kMdMemory);
-}
+const AIArtSuite kAIArtTable = {validArt};
+const AIPathSuite kAIPathTable = {getPathSegmentCount, setPathSegmentCount, getPathSegments,
+                                  setPathSegments, getPathClosed};
+const AIMatchingArtSuite kAIMatchingArtTable = {getMatchingArt};
+const AIMdMemorySuite kAIMdMemoryTable = {mdMemoryDisposeHandle};
 
 }  // namespace simhost

@@ -79,14 +79,10 @@ AIErr setShowEdges(AIDocumentViewHandle view, AIBoolean show) {
   });
 }
 
-const AIDocumentViewSuite kDocumentView = {countDocumentViews,      getDocumentViewBounds,
-                                           artworkPointToViewPoint, viewPointToArtworkPoint,
-                                           getShowEdges,            setShowEdges};
-
 }  // namespace
 
-void registerAIDocumentViewSuite(Host& host) {
-  host.addSuite(kAIDocumentViewSuite, kAIDocumentViewSuiteVersion, &kDocumentView);
-}
+const AIDocumentViewSuite kAIDocumentViewTable = {countDocumentViews,      getDocumentViewBounds,
+                                                  artworkPointToViewPoint, viewPointToArtworkPoint,
+                                                  getShowEdges,            setShowEdges};
 
 }  // namespace simhost

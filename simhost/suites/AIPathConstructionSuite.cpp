@@ -217,12 +217,8 @@ AIErr curvesToPoints(int32_t segmentCount, const AIPathSegment* segments, int32_
   });
 }
 
-const AIPathConstructionSuite kPathConstruction = {curvesToPoints};
-
 }  // namespace
 
-void registerAIPathConstructionSuite(Host& host) {
-  host.addSuite(kAIPathConstructionSuite, kAIPathConstructionSuiteVersion, &kPathConstruction);
-}
+const AIPathConstructionSuite kAIPathConstructionTable = {curvesToPoints};
 
 }  // namespace simhost

@@ -13,7 +13,8 @@ namespace {
 // ---- AI Notifier ---------------------------------------------------------------------------
 
 // Notifications the plug-in asks for are kept with its record; the loader sends them.
-AIErr addNotifier(SPPluginRef self, const char* name, const char* type, AINotifierHandle* notifier) {
+AIErr addNotifier(SPPluginRef self, const char* name, const char* type,
+                  AINotifierHandle* notifier) {
   return hostCall("AINotifier.AddNotifier", [&](Host&, HostState& impl) -> ASErr {
     SPPlugin* record = impl.plugins.find(self);
     if (record == nullptr || name == nullptr || type == nullptr || notifier == nullptr)
@@ -28,8 +29,6 @@ AIErr addNotifier(SPPluginRef self, const char* name, const char* type, AINotifi
     return kNoErr;
   });
 }
-
-const AINotifierSuite kNotifierSuite = {addNotifier};
 
 // ---- AI Unicode String ---------------------------------------------------------------------
 
@@ -210,31 +209,20 @@ AIErr openURL(const char* url) {
   });
 }
 
-const AIUnicodeStringSuite kUnicodeString = {newFromCString, copyString, disposeString};
-const AIAppContextSuite kAppContext = {pushAppContext, popAppContext};
-const AIPreferenceSuite kPreference = {getIntegerPreference, putIntegerPreference,
-                                       getBooleanPreference, putBooleanPreference,
-                                       getStringPreference,  putStringPreference,
-                                       getPointPreference,   putPointPreference};
-const AIURLSuite kURL = {openURL};
-
-// Suites the plug-in acquires and never calls.
-const AIFilterSuite kFilter = {nullptr};
-const AIRealMathSuite kRealMath = {nullptr};
-const AIRandomSuite kRandom = {nullptr};
-
 }  // namespace
 
-void registerAIServiceSuites(Host& host) {
-  host.addSuite(kAINotifierSuite, kAINotifierSuiteVersion, &kNotifierSuite);
-  host.addSuite(kAIUnicodeStringSuite, kAIUnicodeStringSuiteVersion, &kUnicodeString);
-  host.addSuite(kAIAppContextSuite, kAIAppContextSuiteVersion, &kAppContext);
-  host.addSuite(kAIPreferenceSuite, kAIPreferenceSuiteVersion, &kPreference);
-  host.addSuite(kAIURLSuite, kAIURLSuiteVersion, &kURL);
-  host.addSuite(kAIFilterSuite, kAIFilterSuiteVersion, &kFilter);
-  host.addSuite(kAIRealMathSuite, kAIRealMathSuiteVersion, &kRealMath);
-  host.addSuite(kAIRandomSuite, kAIRandomSuiteVersion, &kRandom);
-}
+const AINotifierSuite kAINotifierTable = {addNotifier};
+const AIUnicodeStringSuite kAIUnicodeStringTable = {newFromCString, copyString, disposeString};
+const AIAppContextSuite kAIAppContextTable = {pushAppContext, popAppContext};
+const AIPreferenceSuite kAIPreferenceTable = {getIntegerPreference, putIntegerPreference,
+                                              getBooleanPreference, putBooleanPreference,
+                                              getStringPreference,  putStringPreference,
+                                              getPointPreference,   putPointPreference};
+const AIURLSuite kAIURLTable = {openURL};
+// Suites the plug-in acquires and never calls: their only member is reserved.
+const AIFilterSuite kAIFilterTable = {nullptr};
+const AIRealMathSuite kAIRealMathTable = {nullptr};
+const AIRandomSuite kAIRandomTable = {nullptr};
 
 }  // namespace simhost
 

@@ -34,8 +34,6 @@ ASErr AIAPI addMenuItem(SPPluginRef self, const char* name, const AIPlatformAddM
   });
 }
 
-const AIMenuSuite gMenuSuite = {addMenuItem};
-
 // ---- AI Tool ------------------------------------------------------------------------------
 
 ASErr AIAPI addTool(SPPluginRef self, const char* name, const AIAddToolData* data, int32_t options,
@@ -58,8 +56,6 @@ ASErr AIAPI addTool(SPPluginRef self, const char* name, const AIAddToolData* dat
   });
 }
 
-const AIToolSuite gToolSuite = {addTool};
-
 // ---- AI Timer -----------------------------------------------------------------------------
 
 ASErr AIAPI addTimer(SPPluginRef self, const char* name, int32_t period, AITimerHandle* timer) {
@@ -74,16 +70,22 @@ ASErr AIAPI addTimer(SPPluginRef self, const char* name, int32_t period, AITimer
   });
 }
 
-ASErr AIAPI setTimerActive(AITimerHandle timer, AIBoolean active) {
-  return toolCall("AITimer.SetTimerActive", [&](Host&, ToolState& state) -> ASErr {
-    TimerRecord* record = state.findTimer(timer);
+// Timers and annotators are switched on and off alike: kNoSuchObjectErr for a handle not handed
+// out.
+template <class Find>
+ASErr setActive(const char* operation, AIBoolean active, Find&& find) {
+  return toolCall(operation, [&](Host&, ToolState& state) -> ASErr {
+    auto* record = find(state);
     if (record == nullptr) return kNoSuchObjectErr;
     record->active = active != 0;
     return kNoErr;
   });
 }
 
-const AITimerSuite gTimerSuite = {addTimer, setTimerActive};
+ASErr AIAPI setTimerActive(AITimerHandle timer, AIBoolean active) {
+  return setActive("AITimer.SetTimerActive", active,
+                   [&](ToolState& state) { return state.findTimer(timer); });
+}
 
 // ---- AI Annotator (1004) ------------------------------------------------------------------
 
@@ -99,12 +101,8 @@ ASErr AIAPI addAnnotator(SPPluginRef self, const char* name, AIAnnotatorHandle* 
 }
 
 ASErr AIAPI setAnnotatorActive(AIAnnotatorHandle annotator, AIBoolean active) {
-  return toolCall("AIAnnotator.SetAnnotatorActive", [&](Host&, ToolState& state) -> ASErr {
-    AnnotatorRecord* record = state.findAnnotator(annotator);
-    if (record == nullptr) return kNoSuchObjectErr;
-    record->active = active != 0;
-    return kNoErr;
-  });
+  return setActive("AIAnnotator.SetAnnotatorActive", active,
+                   [&](ToolState& state) { return state.findAnnotator(annotator); });
 }
 
 ASErr AIAPI getAnnotatorActive(AIAnnotatorHandle annotator, AIBoolean* active) {
@@ -126,9 +124,6 @@ ASErr AIAPI invalAnnotationRect(AIDocumentViewHandle view, const AIRect* rect) {
     return kNoErr;
   });
 }
-
-const AIAnnotatorSuite gAnnotatorSuite = {addAnnotator, setAnnotatorActive, getAnnotatorActive,
-                                    invalAnnotationRect};
 
 // ---- AI Annotator drawer (1001) -----------------------------------------------------------
 
@@ -212,18 +207,15 @@ ASErr AIAPI drawerDrawText(AIAnnotatorDrawer* drawer, AIUnicodeStringHandle text
                   });
 }
 
-const AIAnnotatorDrawerSuite gDrawerSuite = {drawerSetColor,      drawerSetLineWidth,
-                                       drawerDrawRect,      drawerSetFontPreset,
-                                       drawerGetTextHeight, drawerDrawText};
-
 }  // namespace
 
-void registerAIToolSuites(Host& host) {
-  host.addSuite(kAIMenuSuite, kAIMenuSuiteVersion, &gMenuSuite);
-  host.addSuite(kAIToolSuite, kAIToolSuiteVersion, &gToolSuite);
-  host.addSuite(kAITimerSuite, kAITimerSuiteVersion, &gTimerSuite);
-  host.addSuite(kAIAnnotatorSuite, kAIAnnotatorSuiteVersion, &gAnnotatorSuite);
-  host.addSuite(kAIAnnotatorSuite, kAIAnnotatorDrawerSuiteVersion, &gDrawerSuite);
-}
+const AIMenuSuite kAIMenuTable = {addMenuItem};
+const AIToolSuite kAIToolTable = {addTool};
+const AITimerSuite kAITimerTable = {addTimer, setTimerActive};
+const AIAnnotatorSuite kAIAnnotatorTable = {addAnnotator, setAnnotatorActive, getAnnotatorActive,
+                                            invalAnnotationRect};
+const AIAnnotatorDrawerSuite kAIAnnotatorDrawerTable = {drawerSetColor,      drawerSetLineWidth,
+                                                        drawerDrawRect,      drawerSetFontPreset,
+                                                        drawerGetTextHeight, drawerDrawText};
 
 }  // namespace simhost

@@ -150,18 +150,11 @@ SPErr getPluginName(SPPluginRef plugin, const char** name) {
   });
 }
 
-const SPBasicSuite kBasic = {acquireSuite, releaseSuite, basicAllocateBlock, basicFreeBlock};
-const SPBlocksSuite kBlocks = {blocksAllocateBlock, blocksFreeBlock};
-const SPAccessSuite kAccess = {acquirePlugin, releasePlugin};
-const SPPluginsSuite kPlugins = {setPluginName, getPluginName};
-
 }  // namespace
 
-void registerSPSuites(Host& host) {
-  host.addSuite(kSPBasicSuite, kSPBasicSuiteVersion, &kBasic);
-  host.addSuite(kSPBlocksSuite, kSPBlocksSuiteVersion, &kBlocks);
-  host.addSuite(kSPAccessSuite, kSPAccessSuiteVersion, &kAccess);
-  host.addSuite(kSPPluginsSuite, kSPPluginsSuiteVersion, &kPlugins);
-}
+const SPBasicSuite kSPBasicTable = {acquireSuite, releaseSuite, basicAllocateBlock, basicFreeBlock};
+const SPBlocksSuite kSPBlocksTable = {blocksAllocateBlock, blocksFreeBlock};
+const SPAccessSuite kSPAccessTable = {acquirePlugin, releasePlugin};
+const SPPluginsSuite kSPPluginsTable = {setPluginName, getPluginName};
 
 }  // namespace simhost

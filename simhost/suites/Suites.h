@@ -10,19 +10,51 @@
 
 namespace simhost {
 
-// Registers every suite table with the host. The host's constructor calls it, once.
+// Registers every suite table with the host, each under its name and version. The host's
+// constructor calls it, once.
 void installSuites(Host& host);
 
-// The groups, each in its own file.
-void registerSPSuites(Host& host);            // SP Basic, SP Blocks, SP Access, SP Plug-ins
-void registerAIArtSuites(Host& host);         // AI Art, AI Path, AI Matching Art, AI MdMemory
-void registerAIPathConstructionSuite(Host& host);
-void registerAIDocumentViewSuite(Host& host);
-void registerAIServiceSuites(Host& host);     // AI Notifier, Context, Unicode String, Preference,
-                                              // URL; AI Filter, Real Math, Random
-void registerAIToolSuites(Host& host);        // AI Menu, Tool, Timer, Annotator and its drawer
-void registerADMBasicSuites(Host& host);      // ADM Basic, ADM Icon, ADM Tracker
-void registerADMDialogSuites(Host& host);     // ADM Dialog, Item, List, Entry, Notifier, Group
+// The tables, by the file that fills them.
+// SPSuites.cpp: the plug-in services layer
+extern const SPBasicSuite kSPBasicTable;
+extern const SPBlocksSuite kSPBlocksTable;
+extern const SPAccessSuite kSPAccessTable;
+extern const SPPluginsSuite kSPPluginsTable;
+// AIArtSuites.cpp: art and paths
+extern const AIArtSuite kAIArtTable;
+extern const AIPathSuite kAIPathTable;
+extern const AIMatchingArtSuite kAIMatchingArtTable;
+extern const AIMdMemorySuite kAIMdMemoryTable;
+// AIPathConstructionSuite.cpp
+extern const AIPathConstructionSuite kAIPathConstructionTable;
+// AIDocumentViewSuite.cpp
+extern const AIDocumentViewSuite kAIDocumentViewTable;
+// AIServiceSuites.cpp: notifiers, strings, contexts, preferences, web addresses
+extern const AINotifierSuite kAINotifierTable;
+extern const AIUnicodeStringSuite kAIUnicodeStringTable;
+extern const AIAppContextSuite kAIAppContextTable;
+extern const AIPreferenceSuite kAIPreferenceTable;
+extern const AIURLSuite kAIURLTable;
+extern const AIFilterSuite kAIFilterTable;
+extern const AIRealMathSuite kAIRealMathTable;
+extern const AIRandomSuite kAIRandomTable;
+// AIToolSuites.cpp: the tool side
+extern const AIMenuSuite kAIMenuTable;
+extern const AIToolSuite kAIToolTable;
+extern const AITimerSuite kAITimerTable;
+extern const AIAnnotatorSuite kAIAnnotatorTable;
+extern const AIAnnotatorDrawerSuite kAIAnnotatorDrawerTable;
+// ADMBasicSuites.cpp
+extern const ADMIconSuite kADMIconTable;
+extern const ADMBasicSuite kADMBasicTable;
+extern const ADMTrackerSuite kADMTrackerTable;
+// ADMDialogSuites.cpp: the panels
+extern const ADMDialogSuite kADMDialogTable;
+extern const ADMItemSuite kADMItemTable;
+extern const ADMListSuite kADMListTable;
+extern const ADMEntrySuite kADMEntryTable;
+extern const ADMNotifierSuite kADMNotifierTable;
+extern const ADMDialogGroupSuite kADMDialogGroupTable;
 
 }  // namespace simhost
 

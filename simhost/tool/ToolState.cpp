@@ -20,6 +20,13 @@ H makeHandle(Kind kind, std::size_t index) {
                              static_cast<std::uintptr_t>(index + 1));
 }
 
+template <class Record>
+decltype(Record::handle) addRecord(std::vector<Record>& records, Kind kind, Record record) {
+  record.handle = makeHandle<decltype(Record::handle)>(kind, records.size());
+  records.push_back(std::move(record));
+  return records.back().handle;
+}
+
 template <class Record, class H>
 Record* findRecord(std::vector<Record>& records, Kind kind, H handle) {
   const auto value = reinterpret_cast<std::uintptr_t>(handle);
@@ -127,29 +134,15 @@ AnnotatorRecord* ToolState::findAnnotator(AIAnnotatorHandle handle) {
 
 
 AIMenuItemHandle ToolState::add(MenuItemRecord item) {
-  item.handle = makeHandle<AIMenuItemHandle>(Kind::Menu, menuItems.size());
-  menuItems.push_back(item);
-  return item.handle;
+  return addRecord(menuItems, Kind::Menu, std::move(item));
 }
-ADMIconRef ToolState::add(IconRecord icon) {
-  icon.handle = makeHandle<ADMIconRef>(Kind::Icon, icons.size());
-  icons.push_back(icon);
-  return icon.handle;
-}
-AIToolHandle ToolState::add(ToolRecord tool) {
-  tool.handle = makeHandle<AIToolHandle>(Kind::Tool, tools.size());
-  tools.push_back(tool);
-  return tool.handle;
-}
+ADMIconRef ToolState::add(IconRecord icon) { return addRecord(icons, Kind::Icon, std::move(icon)); }
+AIToolHandle ToolState::add(ToolRecord tool) { return addRecord(tools, Kind::Tool, std::move(tool)); }
 AITimerHandle ToolState::add(TimerRecord timer) {
-  timer.handle = makeHandle<AITimerHandle>(Kind::Timer, timers.size());
-  timers.push_back(timer);
-  return timer.handle;
+  return addRecord(timers, Kind::Timer, std::move(timer));
 }
 AIAnnotatorHandle ToolState::add(AnnotatorRecord annotator) {
-  annotator.handle = makeHandle<AIAnnotatorHandle>(Kind::Annotator, annotators.size());
-  annotators.push_back(annotator);
-  return annotator.handle;
+  return addRecord(annotators, Kind::Annotator, std::move(annotator));
 }
 
 }  // namespace simhost
