@@ -11,25 +11,35 @@
 
 constexpr int kSweeps = 20;
 
-// The two relaxations, on a vector and on one cell: the neighbours left, right, up and down are
-// added in that order, as in the straightforward loops.
+// The two relaxations, on a vector (vf) and on one cell (float): the neighbours left, right, up
+// and down are added in that order, as in the straightforward loops.
 struct Diffusion {
   float a, c;
-  SARVELLO_INLINE vf operator()(vf l, vf r, vf up, vf down, vf x0) const {
-    return (a * (((l + r) + up) + down) + x0) / c;
-  }
-  SARVELLO_INLINE float operator()(float l, float r, float up, float down, float x0) const {
+  template <class V>
+  SARVELLO_INLINE V operator()(V l, V r, V up, V down, V x0) const {
     return (a * (((l + r) + up) + down) + x0) / c;
   }
 };
 struct Pressure {
-  SARVELLO_INLINE vf operator()(vf l, vf r, vf up, vf down, vf div) const {
-    return ((((l + r) + up) + down) + div) * 0.25f;
-  }
-  SARVELLO_INLINE float operator()(float l, float r, float up, float down, float div) const {
+  template <class V>
+  SARVELLO_INLINE V operator()(V l, V r, V up, V down, V div) const {
     return ((((l + r) + up) + down) + div) * 0.25f;
   }
 };
+
+// The relaxation of one step of a band, which all three paths of a sweep take: the steady steps
+// of a full group, the other steps without masks, and the masked steps at the ends of the
+// wavefront. Lane k relaxes the cell whose left neighbour is lane k of `left` (the band's result
+// of its previous step) and whose right neighbour is lane k of `right` (the band's next slot).
+// Its upper neighbour is lane k-1 of `left` and its lower one lane k+1 of `right`; at the band's
+// edges lane 0's upper neighbour is the last lane of `upper`, and the last lane's lower
+// neighbour the first lane of `lower`. A single float (a border row's, or a row's in plain
+// storage) comes splat across a vector.
+template <class Cell>
+SARVELLO_INLINE vf relax_step(const Cell& cell, vf left, vf right, vf upper, vf lower, vf rhs) {
+  return cell(left, right, shift_up_from_last(left, upper), shift_down_from_first(right, lower),
+              rhs);
+}
 
 // Bands relaxed together: each runs W steps behind the one above it, so the steps of one
 // iteration are independent and their latencies overlap.
@@ -75,23 +85,23 @@ SARVELLO_INLINE void steady_steps(const Bands& g, const Relaxed<K>& r, int b0, i
 #pragma GCC unroll 8
       for (int q = kGroup - 1; q >= 0; --q) {
         right[q] = load(p[a][q] + W);
-        vf up;
+        vf upper;
         if (q > 0) {
-          up = shift_up_from_last(last[a][q], last[a][q - 1]);
+          upper = last[a][q - 1];
         } else if (kFirstGroup) {
-          up = shift_up(last[a][0], *above[a]);
+          upper = splat(*above[a]);
         } else {
-          up = shift_up_from_last(last[a][0], load(above[a]));
+          upper = load(above[a]);
         }
-        vf down;
+        vf lower;
         if (q + 1 < kGroup) {
-          down = shift_down_from_first(right[q], right[q + 1]);
+          lower = right[q + 1];
         } else if (kLastGroup) {
-          down = shift_down(right[q], *below[a]);
+          lower = splat(*below[a]);
         } else {
-          down = shift_down_from_first(right[q], load(below[a]));
+          lower = load(below[a]);
         }
-        const vf result = cell(last[a][q], right[q], up, down, load(p0[a][q]));
+        const vf result = relax_step(cell, last[a][q], right[q], upper, lower, load(p0[a][q]));
         store(p[a][q], result);
         last[a][q] = result;
         p[a][q] += W;
@@ -202,18 +212,18 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
               float* base = band_at[a][q];
               const vf left = last[a][d][q];
               const vf right = load(base + (t + 1) * W);
-              vf up;
+              vf upper;
               if (q > 0) {
-                up = shift_up_from_last(left, last[a][d][q > 0 ? q - 1 : 0]);
+                upper = last[a][d][q > 0 ? q - 1 : 0];
               } else if (b == 0) {
-                up = shift_up(left, x[t]);
+                upper = splat(x[t]);
               } else {
-                up = shift_up_from_last(left, load((base - W * S) + slot_above * W));
+                upper = load((base - W * S) + slot_above * W);
               }
-              const vf down = b + 1 < count
-                      ? shift_down_from_first(right, load(band_at[a][q + 1] + column * W))
-                      : shift_down(right, bottom[a][column]);
-              const vf result = cell(left, right, up, down, load(band0_at[a][q] + t * W));
+              const vf lower = b + 1 < count ? load(band_at[a][q + 1] + column * W)
+                                             : splat(bottom[a][column]);
+              const vf result =
+                  relax_step(cell, left, right, upper, lower, load(band0_at[a][q] + t * W));
               store(base + t * W, result);
               last[a][d][q] = result;
               if (Depth > 1) {
@@ -241,30 +251,31 @@ void sweeps(const Bands& g, const Relaxed<K>& r, const Cell& cell, int first_ban
             const vf left = last[a][d][q];
             const vf right = load(base + after * W);
             // Lane 0's upper neighbour (t, j0-1): relaxed, in the band above (the last lane of
-            // its slot t+W-1) or the border row. Unused beyond column N.
-            vf up;
+            // its slot t+W-1) or the border row. Unused beyond column N, where lane 0 is masked
+            // and `left` stands in.
+            vf upper;
             if (t > N) {
-              up = shift_up_from_last(left, left);
+              upper = left;
             } else if (q > 0) {
-              up = shift_up_from_last(left, last[a][d][q - 1]);
+              upper = last[a][d][q - 1];
             } else if (b == 0) {
-              up = shift_up(left, x[t]);
+              upper = splat(x[t]);
             } else {
-              up = shift_up_from_last(left, load((base - W * S) + slot_above * W));
+              upper = load((base - W * S) + slot_above * W);
             }
             // The last lane's lower neighbour (t-W+1, j0+W): not yet relaxed, in the band below
             // (the first lane of its slot t-W+1) or a row in plain storage. Unused before
-            // column 1.
-            vf down;
+            // column 1, where the last lane is masked and `right` stands in.
+            vf lower;
             if (column < 1) {
-              down = shift_down_from_first(right, right);
+              lower = right;
             } else if (b + 1 < count) {
-              down = shift_down_from_first(right, load(band_at[a][q + 1] + column * W));
+              lower = load(band_at[a][q + 1] + column * W);
             } else {
-              down = shift_down(right, bottom[a][column]);
+              lower = splat(bottom[a][column]);
             }
 
-            vf result = cell(left, right, up, down, load(base0 + m * W));
+            vf result = relax_step(cell, left, right, upper, lower, load(base0 + m * W));
             // Lanes outside the interior keep what they hold: border cells, or cells of other
             // steps.
             if (edge) result = active ? result : load(base + m * W);

@@ -41,14 +41,6 @@ SARVELLO_INLINE vi lane_index() {
 SARVELLO_INLINE vd widen(vf x) { return __builtin_convertvector(x, vd); }
 SARVELLO_INLINE vf narrow(vd x) { return __builtin_convertvector(x, vf); }
 
-// Lane 0 takes `first`, lane k takes x's lane k-1.
-template <std::size_t... I>
-SARVELLO_INLINE vf shift_up(vf x, vf fill, std::index_sequence<I...>) {
-  return __builtin_shufflevector(x, fill, (I == 0 ? W : static_cast<int>(I) - 1)...);
-}
-SARVELLO_INLINE vf shift_up(vf x, float first) {
-  return shift_up(x, splat(first), std::make_index_sequence<W>{});
-}
 // Lane 0 takes the last lane of `from`, lane k takes x's lane k-1.
 template <std::size_t... I>
 SARVELLO_INLINE vf shift_up_from_last(vf x, vf from, std::index_sequence<I...>) {
@@ -57,17 +49,13 @@ SARVELLO_INLINE vf shift_up_from_last(vf x, vf from, std::index_sequence<I...>) 
 SARVELLO_INLINE vf shift_up_from_last(vf x, vf from) {
   return shift_up_from_last(x, from, std::make_index_sequence<W>{});
 }
-// Lane k takes x's lane k+1, the last lane takes `last`.
-template <std::size_t... I>
-SARVELLO_INLINE vf shift_down(vf x, vf fill, std::index_sequence<I...>) {
-  return __builtin_shufflevector(x, fill, (I == W - 1 ? W : static_cast<int>(I) + 1)...);
-}
-SARVELLO_INLINE vf shift_down(vf x, float last) {
-  return shift_down(x, splat(last), std::make_index_sequence<W>{});
-}
 // Lane k takes x's lane k+1, the last lane takes the first lane of `from`.
+template <std::size_t... I>
+SARVELLO_INLINE vf shift_down_from_first(vf x, vf from, std::index_sequence<I...>) {
+  return __builtin_shufflevector(x, from, (I == W - 1 ? W : static_cast<int>(I) + 1)...);
+}
 SARVELLO_INLINE vf shift_down_from_first(vf x, vf from) {
-  return shift_down(x, from, std::make_index_sequence<W>{});
+  return shift_down_from_first(x, from, std::make_index_sequence<W>{});
 }
 
 SARVELLO_INLINE vf gather(const float* base, vi index) {
