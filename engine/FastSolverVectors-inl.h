@@ -41,13 +41,23 @@ SARVELLO_INLINE vi lane_index() {
 SARVELLO_INLINE vd widen(vf x) { return __builtin_convertvector(x, vd); }
 SARVELLO_INLINE vf narrow(vd x) { return __builtin_convertvector(x, vf); }
 
+// The shifts by one lane of the sweeps' steps, which lie on the chain of dependent operations
+// from one step to the next. With SSE2 alone the compiler builds each of them from six
+// instructions; two shufps do, the first gathering the lanes that cross from one vector into the
+// other.
+//
 // Lane 0 takes the last lane of `from`, lane k takes x's lane k-1.
 template <std::size_t... I>
 SARVELLO_INLINE vf shift_up_from_last(vf x, vf from, std::index_sequence<I...>) {
   return __builtin_shufflevector(x, from, (I == 0 ? 2 * W - 1 : static_cast<int>(I) - 1)...);
 }
 SARVELLO_INLINE vf shift_up_from_last(vf x, vf from) {
+#if SARVELLO_SIMD_WIDTH == 4 && defined(__SSE2__)
+  const vf ends = __builtin_shufflevector(from, x, 3, 3, 4, 4);  // from[3] from[3] x[0] x[0]
+  return __builtin_shufflevector(ends, x, 0, 2, 5, 6);
+#else
   return shift_up_from_last(x, from, std::make_index_sequence<W>{});
+#endif
 }
 // Lane k takes x's lane k+1, the last lane takes the first lane of `from`.
 template <std::size_t... I>
@@ -55,7 +65,12 @@ SARVELLO_INLINE vf shift_down_from_first(vf x, vf from, std::index_sequence<I...
   return __builtin_shufflevector(x, from, (I == W - 1 ? W : static_cast<int>(I) + 1)...);
 }
 SARVELLO_INLINE vf shift_down_from_first(vf x, vf from) {
+#if SARVELLO_SIMD_WIDTH == 4 && defined(__SSE2__)
+  const vf ends = __builtin_shufflevector(x, from, 3, 3, 4, 4);  // x[3] x[3] from[0] from[0]
+  return __builtin_shufflevector(x, ends, 1, 2, 4, 6);
+#else
   return shift_down_from_first(x, from, std::make_index_sequence<W>{});
+#endif
 }
 
 SARVELLO_INLINE vf gather(const float* base, vi index) {
