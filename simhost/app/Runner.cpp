@@ -137,22 +137,11 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   }
   // Every id a selection names must be in the drawing, before anything runs.
   for (const session::Event& event : session.events) {
-    if (event.type != session::Event::Type::Select) continue;
-    for (const std::string& id : event.ids) {
-      if (imported.drawing->pathsWithId(id).empty()) {
-        const std::string element = imported.drawing->elementWithId(id);
-        std::string why = " has no shape or group with id \"" + id + "\"";
-        if (element == "text" || element == "tspan" || element == "textPath") {
-          why = ": \"" + id + "\" is a <" + element + "> element, and text is not stirred";
-        } else if (imported.drawing->leftOut(id)) {
-          why = ": the element with id \"" + id + "\" was left out (see the warning above)";
-        } else if (!element.empty()) {
-          why = ": \"" + id + "\" is a <" + element + "> element without shapes to stir";
-        }
-        *error = sessionName + ": " + eventName(event) + ": " + name + why;
-        host_->document().clear();
-        return false;
-      }
+    const std::string why = selectionProblem(*imported.drawing, name, event);
+    if (!why.empty()) {
+      *error = sessionName + ": " + why;
+      host_->document().clear();
+      return false;
     }
   }
   drawing_ = std::move(imported.drawing);
@@ -169,6 +158,34 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   }
   if (stats_.paths == 0) note(name + ": the drawing has no shapes to stir");
   return true;
+}
+
+std::string Runner::selectionProblem(const svg::Drawing& drawing, const std::string& name,
+                                     const session::Event& event) {
+  if (event.type != session::Event::Type::Select) return {};
+  for (const std::string& id : event.ids) {
+    if (!drawing.pathsWithId(id).empty()) continue;
+    const std::string element = drawing.elementWithId(id);
+    const std::string shown = "\"" + session::shownText(id) + "\"";
+    std::string why = " has no shape or group with id " + shown;
+    if (element == "text" || element == "tspan" || element == "textPath") {
+      why = ": " + shown + " is a <" + element + "> element, and text is not stirred";
+    } else if (drawing.leftOut(id)) {
+      why = ": the element with id " + shown + " was left out (see the warning above)";
+    } else if (!element.empty()) {
+      why = ": " + shown + " is a <" + element + "> element without shapes to stir";
+    }
+    return eventName(event) + ": " + name + why;
+  }
+  return {};
+}
+
+bool Runner::checkEvent(const session::Event& event, const std::string& sessionName,
+                        std::string* error) const {
+  if (!drawing_) return true;
+  const std::string why = selectionProblem(*drawing_, drawingName_, event);
+  if (!why.empty()) *error = sessionName + ": " + why;
+  return why.empty();
 }
 
 std::size_t Runner::vertices() const {

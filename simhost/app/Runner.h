@@ -137,6 +137,11 @@ class Runner {
 
   // Plays one event of a session, as play() does, on the drawing loaded; for a person at the tool.
   bool playOne(const session::Event& event, std::string* error);
+  // Whether load() would take the event with the drawing loaded (what a selection names must be
+  // in it); false with *error ("sessionName: event 3 (select): ...") otherwise. A live run checks
+  // each event with it before playing it, so that its recording replays.
+  bool checkEvent(const session::Event& event, const std::string& sessionName,
+                  std::string* error) const;
 
   // The application's quit: its panels are closed, the module is shut down and unloaded, and the
   // preferences are saved. False with *error when the plug-in failed to shut down.
@@ -177,6 +182,9 @@ class Runner {
 
  private:
   void note(const std::string& line) const;
+  // What keeps the drawing from taking the event (an id that names no shapes), or empty.
+  static std::string selectionProblem(const svg::Drawing& drawing, const std::string& name,
+                                      const session::Event& event);
   void makeLoop(const LoopOptions& loopOptions);
   void timeFor(const session::Session& session);
   bool playEvent(const session::Event& event, std::size_t done, std::size_t total,

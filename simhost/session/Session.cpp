@@ -2,7 +2,9 @@
 // refused whole, with the event (its index and type) and what is wrong with it.
 #include "session/Session.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include <sstream>
 
 #include "core/ViewLimits.h"
+#include "session/Json.h"
 #include "svg/Files.h"
 
 namespace simhost::session {
@@ -34,7 +37,7 @@ constexpr int kMaxViewSide = 16384;
 constexpr double kMaxCount = 10'000'000;
 constexpr int kMaxScreen = 100'000;  // pixels; a panel's position on the screen
 
-std::string quoted(const std::string& key) { return "\"" + key + "\""; }
+std::string quoted(const std::string& key) { return "\"" + shownText(key) + "\""; }
 
 std::string number(double v) {
   std::ostringstream out;
@@ -163,21 +166,19 @@ int presetOf(const json& value, const PanelControl& control, const std::string& 
 }
 
 // What is typed into a field: a JSON number (typed as JSON writes it) or a string holding a
-// finite number.
+// finite decimal number. Both are held to the same check, the one the field applies, so that a
+// number taken here is written back as a string that reads back the same.
 std::string typedValue(const json& value, const std::string& where) {
-  if (value.is_number()) {
-    if (!std::isfinite(value.get<double>())) invalid(where, "\"value\" must be a finite number");
-    return value.dump();
-  }
   const std::string expected = "\"value\" must be a number, or a string holding one";
-  if (!value.is_string()) invalid(where, expected);
-  const std::string text = value.get<std::string>();
+  if (!value.is_number() && !value.is_string()) invalid(where, expected);
+  const std::string text = value.is_number() ? value.dump() : value.get<std::string>();
   const char* begin = text.c_str();
   char* end = nullptr;
   errno = 0;
   const double v = std::strtod(begin, &end);
   while (end != nullptr && (*end == ' ' || *end == '\t')) ++end;
-  // Decimal only, as a number field reads it: strtod would also take hexadecimal.
+  // Decimal only, as a number field reads it: strtod would also take hexadecimal. A number beyond
+  // the range of doubles, or too small to hold without losing its precision, is no number either.
   const bool hexadecimal = text.find_first_of("xX") != std::string::npos;
   if (text.empty() || hexadecimal || end == begin || *end != '\0' || errno == ERANGE ||
       !std::isfinite(v)) {
@@ -217,7 +218,7 @@ Event event(const json& given, std::size_t index, const std::string& baseDir) {
   if (!object.contains("type")) invalid(where, "the event has no \"type\"");
   if (!object["type"].is_string()) invalid(where, "\"type\" must be a string");
   const std::string type = object["type"].get<std::string>();
-  where += " (" + type + ")";
+  where += " (" + shownText(type) + ")";
 
   Event e;
   e.index = index;
@@ -397,6 +398,39 @@ const std::vector<const char*>& panelTitles() {
   return titles;
 }
 
+std::string shownText(const std::string& text) {
+  constexpr std::size_t kMaxShown = 60;
+  std::string out;
+  std::size_t shown = 0;
+  const auto escape = [&](unsigned char c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += hex;
+  };
+  for (std::size_t k = 0; k < text.size();) {
+    if (shown == kMaxShown) {
+      out += "...";
+      break;
+    }
+    const auto c = static_cast<unsigned char>(text[k]);
+    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    bool valid = length > 0 && k + length <= text.size();
+    for (std::size_t i = 1; valid && i < length; ++i)
+      valid = (static_cast<unsigned char>(text[k + i]) & 0xC0) == 0x80;
+    // C1 control characters (U+0080 to U+009F) steer terminals as much as C0 ones.
+    const bool c1 = valid && length == 2 && c == 0xC2 && static_cast<unsigned char>(text[k + 1]) < 0xA0;
+    if (!valid || c < 0x20 || c == 0x7F || c1) {
+      escape(c);
+      ++k;
+    } else {
+      out.append(text, k, length);
+      k += length;
+    }
+    ++shown;
+  }
+  return out;
+}
+
 const char* typeName(Event::Type type) {
   switch (type) {
     case Event::Type::Select: return "select";
@@ -431,47 +465,53 @@ const char* actionName(Event::Action action) {
 SessionResult parseSession(const std::string& text, const std::string& name,
                            const std::string& baseDir) {
   SessionResult result;
-  json root;
+  Session session;
   // Keys seen in each object being read, innermost last: a key given twice is refused rather
   // than one of its values silently winning.
   std::vector<std::set<std::string>> keys;
   std::string duplicate;
-  const json::parser_callback_t noDuplicates = [&](int, json::parse_event_t event, json& parsed) {
+  // The events are taken one at a time as the reader finishes them, and not kept in the parsed
+  // document: a long recorded session is never held whole as JSON.
+  bool inEvents = false;
+  std::optional<Invalid> eventError;
+  const json::parser_callback_t read = [&](int depth, json::parse_event_t event, json& parsed) {
     if (event == json::parse_event_t::object_start) keys.emplace_back();
     if (event == json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
     if (event == json::parse_event_t::key && !keys.empty() &&
         !keys.back().insert(parsed.get<std::string>()).second && duplicate.empty()) {
       duplicate = parsed.get<std::string>();
     }
-    return true;
-  };
-  try {
-    root = json::parse(text, noDuplicates);
-  } catch (const json::parse_error& e) {
-    // The parser's byte count is one past the offending character.
-    const std::size_t at = e.byte > 0 ? e.byte - 1 : 0;
-    std::string what = e.what();
-    const std::size_t colon = what.rfind(": ");
-    if (colon != std::string::npos) what = what.substr(colon + 2);
-    result.error = name + ":" + lineColumn(text, at) + ": not valid JSON: " + what;
-    return result;
-  } catch (const std::exception& e) {
-    // A number beyond the range of doubles, and whatever else the JSON library refuses.
-    std::string what = e.what();
-    if (what.compare(0, 1, "[") == 0 && what.find("] ") != std::string::npos) {
-      what.erase(0, what.find("] ") + 2);
+    if (depth == 1 && event == json::parse_event_t::key) inEvents = parsed.get<std::string>() == "events";
+    if (depth == 1 && event == json::parse_event_t::array_end) inEvents = false;
+    const bool whole = event == json::parse_event_t::object_end || event == json::parse_event_t::array_end ||
+                       event == json::parse_event_t::value;
+    if (!inEvents || depth != 2 || !whole || eventError || !duplicate.empty()) return true;
+    try {
+      session.events.push_back(session::event(parsed, session.events.size(), baseDir));
+    } catch (const Invalid& e) {
+      eventError = e;
     }
-    result.error = name + ": not valid JSON: " + what;
+    return false;
+  };
+  std::string why;
+  std::optional<json> parsed = parseBoundedJson(text, &why, read);
+  if (!parsed) {
+    result.error = name + ": not valid JSON: " + why;
+    // A position reads as "name:line:column: not valid JSON: ...".
+    if (!why.empty() && std::isdigit(static_cast<unsigned char>(why[0]))) {
+      const std::size_t colon = why.find(": ");
+      result.error = name + ":" + why.substr(0, colon) + ": not valid JSON: " + why.substr(colon + 2);
+    }
     return result;
   }
   if (!duplicate.empty()) {
-    result.error = name + ": the key \"" + duplicate + "\" is given twice in one object";
+    result.error = name + ": the key \"" + shownText(duplicate) + "\" is given twice in one object";
     return result;
   }
+  const json& root = *parsed;
   try {
     if (!root.is_object()) invalid("", "a session must be a JSON object with \"events\"");
     onlyKeys(root, {"drawing", "fit", "view", "events", "clock"}, "");
-    Session session;
     if (root.contains("clock")) session.clock = clockValue(root["clock"], "clock", "");
     if (root.contains("drawing")) {
       if (!root["drawing"].is_string() || root["drawing"].get<std::string>().empty()) {
@@ -488,9 +528,8 @@ SessionResult parseSession(const std::string& text, const std::string& name,
       session.view = viewChange(root["view"], {}, "view");
     }
     if (!root.contains("events")) invalid("", "the session has no \"events\"");
-    const json& events = root["events"];
-    if (!events.is_array()) invalid("", "\"events\" must be a list");
-    for (std::size_t i = 0; i < events.size(); ++i) session.events.push_back(event(events[i], i, baseDir));
+    if (!root["events"].is_array()) invalid("", "\"events\" must be a list");
+    if (eventError) throw *eventError;
     // The view's centre, followed through the session's view changes.
     Point center;
     checkCenter(session.view, &center, "view");
@@ -509,9 +548,10 @@ SessionResult parseSession(const std::string& text, const std::string& name,
 }
 
 SessionResult parseSessionFile(const std::string& path) {
-  // Far more than any session needs; a file without end (a device, a pipe that is never closed)
-  // is not read until memory runs out.
-  constexpr std::size_t kMaxSessionBytes = std::size_t{16} << 20;
+  // Room for the longest session a live run records (whose events stream through the reader one
+  // at a time); a file without end (a device, a pipe that is never closed) is not read until
+  // memory runs out.
+  constexpr std::size_t kMaxSessionBytes = kMaxSessionFileBytes;
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
     SessionResult result;

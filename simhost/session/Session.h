@@ -131,8 +131,16 @@ struct SessionResult {
   explicit operator bool() const { return session.has_value(); }
 };
 
+// A text from outside (a name, an id, an event's type) as messages show it: at most 60
+// characters, with control characters and bytes that are not UTF-8 written as \xNN, so that it
+// can neither run on nor steer a terminal.
+std::string shownText(const std::string& text);
+
 // The name of an event type as written in session files ("pick-tool", ...).
 const char* typeName(Event::Type type);
+
+// The largest session file `run` reads, and so the most a live run records.
+inline constexpr std::size_t kMaxSessionFileBytes = std::size_t{256} << 20;
 
 // Parses session text. `name` prefixes messages; relative paths are resolved against `baseDir`
 // (left as they are when it is empty).
@@ -144,6 +152,11 @@ SessionResult parseSessionFile(const std::string& path);
 // The session as JSON text that parseSession reads back to the same session, one event a line.
 // Positions are written so that they read back to the same 32-bit floats.
 std::string writeSession(const Session& session);
+// The parts of that text: what comes before the first event (the opening brace, the session's
+// keys and the opening of "events"), one event's line, and the end.
+std::string writeSessionHead(const Session& session);
+std::string writeEvent(const Event& event);
+std::string writeSessionEnd(bool anyEvents);
 // The name of a pointer action as written ("move", "down", "drag", "up").
 const char* actionName(Event::Action action);
 

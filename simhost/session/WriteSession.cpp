@@ -64,20 +64,27 @@ json eventJson(const Event& e) {
 
 }  // namespace
 
-std::string writeSession(const Session& session) {
+std::string writeSessionHead(const Session& session) {
   std::string out = "{\n";
   if (!session.drawing.empty()) out += "  \"drawing\": " + json(session.drawing).dump() + ",\n";
   if (!session.fit) out += "  \"fit\": false,\n";
   const json view = viewJson(session.view);
   if (!view.empty()) out += "  \"view\": " + view.dump() + ",\n";
   if (session.clock) out += "  \"clock\": " + std::to_string(*session.clock) + ",\n";
-  out += "  \"events\": [";
+  return out + "  \"events\": [";
+}
+
+std::string writeEvent(const Event& event) { return eventJson(event).dump(); }
+
+std::string writeSessionEnd(bool anyEvents) { return anyEvents ? "\n  ]\n}\n" : "]\n}\n"; }
+
+std::string writeSession(const Session& session) {
+  std::string out = writeSessionHead(session);
   for (std::size_t k = 0; k < session.events.size(); ++k) {
     out += k == 0 ? "\n    " : ",\n    ";
-    out += eventJson(session.events[k]).dump();
+    out += writeEvent(session.events[k]);
   }
-  out += session.events.empty() ? "]\n}\n" : "\n  ]\n}\n";
-  return out;
+  return out + writeSessionEnd(!session.events.empty());
 }
 
 }  // namespace simhost::session

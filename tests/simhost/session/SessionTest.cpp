@@ -159,7 +159,7 @@ TEST(Session, MalformedFilesAreRefusedBeforeAnyEvent) {
             "/nonexistent/run.json: cannot read the session file: No such file or directory");
   EXPECT_EQ(parseSessionFile("/").error, "/: cannot read the session file: Is a directory");
   // A file without end is not read until memory runs out.
-  EXPECT_EQ(parseSessionFile("/dev/zero").error, "/dev/zero: cannot read the session file: larger than 16 MB");
+  EXPECT_EQ(parseSessionFile("/dev/zero").error, "/dev/zero: cannot read the session file: larger than 256 MB");
 }
 
 TEST(Session, PanelActionsParse) {
