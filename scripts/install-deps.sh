@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev librsvg2-dev libcairo2-dev nlohmann-json3-dev
   zlib1g-dev bootstrap-icons fonts-dejavu-core
-  libcpp-httplib-dev chromium nodejs
+  chromium nodejs
 )
 [ $# -gt 0 ] && packages=("$@")
 

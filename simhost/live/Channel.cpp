@@ -75,11 +75,19 @@ int Channel::runQueued(double seconds) {
 }
 
 void Channel::publish(std::shared_ptr<const Frame> frame) {
+  std::function<void()> listener;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     frame_ = std::move(frame);
+    listener = onPublish_;
   }
   frameReady_.notify_all();
+  if (listener) listener();
+}
+
+void Channel::setPublishListener(std::function<void()> listener) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  onPublish_ = std::move(listener);
 }
 
 std::shared_ptr<const Frame> Channel::frameAfter(std::uint64_t after, double seconds) {
@@ -96,14 +104,16 @@ std::shared_ptr<const Frame> Channel::current() {
 
 void Channel::waitForAlert(std::uint64_t alert) {
   std::unique_lock<std::mutex> lock(mutex_);
-  alertDone_.wait(lock, [&] { return quit_ || dismissed_ >= alert; });
+  shownAlert_ = alert;
+  alertDone_.wait(lock, [&] { return quit_ || shownAlert_ == 0; });
+  shownAlert_ = 0;
 }
 
 bool Channel::dismissAlert(std::uint64_t alert) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (alert <= dismissed_) return false;
-    dismissed_ = alert;
+    if (alert == 0 || alert != shownAlert_) return false;
+    shownAlert_ = 0;
   }
   alertDone_.notify_all();
   return true;

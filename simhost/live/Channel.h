@@ -47,11 +47,14 @@ class Channel {
   std::shared_ptr<const Frame> frameAfter(std::uint64_t after, double seconds);
   std::shared_ptr<const Frame> current();
 
-  // The modal alert. User-interface thread: waits until a page dismisses it or the host quits.
-  // Server threads: dismiss the alert with that number (an alert shown on a page is answered
-  // there; a stale answer does nothing).
+  // The modal alert. User-interface thread: shows alert number `alert` (from 1) and waits until a
+  // page dismisses it or the host quits. Server threads: dismiss the alert shown now, named by
+  // its number; any other number (a stale answer, one never shown) does nothing: false.
   void waitForAlert(std::uint64_t alert);
   bool dismissAlert(std::uint64_t alert);
+
+  // Told after every publish, on the publishing thread (the server wakes its streams).
+  void setPublishListener(std::function<void()> listener);
 
   // Asked to quit (Ctrl-C, SIGTERM, the page's Quit). Wakes every waiter.
   void quit();
@@ -64,7 +67,8 @@ class Channel {
   std::condition_variable alertDone_;
   std::deque<Task> tasks_;
   std::shared_ptr<const Frame> frame_;
-  std::uint64_t dismissed_ = 0;
+  std::uint64_t shownAlert_ = 0;  // the alert waited in now, or 0
+  std::function<void()> onPublish_;
   bool quit_ = false;
 };
 

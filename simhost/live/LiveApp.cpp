@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <chrono>
 #include <nlohmann/json.hpp>
 
 #include "loader/PluginHost.h"
@@ -11,6 +12,7 @@
 #include "app/Runner.h"
 #include "picture/Picture.h"
 #include "live/PageExport.h"
+#include "session/Json.h"
 #include "svg/Svg.h"
 #include "tool/EventLoop.h"
 #include "tool/ToolState.h"
@@ -28,6 +30,8 @@ constexpr std::size_t kKeptMessages = 50;
 constexpr std::uint32_t kCursorResourceType = AS_FOURCC('C', 'U', 'R', 'S');
 // The page's menu bar, above the area the palettes may take.
 constexpr int32_t kMenuBarHeight = 32;
+// During a long request the page is sent a frame at least this often.
+constexpr int kBatchFrameMillis = 33;
 
 Reply error(int status, const std::string& text) {
   Reply r;
@@ -103,22 +107,15 @@ bool LiveApp::begin(const std::string& svgText, const std::string& name, std::st
     return false;
   }
   name_ = name;
-  recording_ = session::Session{};
+  session::Session head;
   const ViewState& view = runner_->host().view();
-  recording_.view.width = view.width;
-  recording_.view.height = view.height;
-  recording_.view.zoom = view.zoom;
-  recording_.view.center = session::Point{view.center.h, view.center.v};
-  recording_.clock = runner_->loop()->clockStart();
-  runner_->loop()->onAdvance = [this](int64_t tick) {
-    if (recording_.events.empty() || recording_.events.back().type != session::Event::Type::Ticks) {
-      session::Event ticks;
-      ticks.type = session::Event::Type::Ticks;
-      ticks.index = recording_.events.size();
-      recording_.events.push_back(ticks);
-    }
-    recording_.events.back().tickList.push_back(tick);
-  };
+  head.view.width = view.width;
+  head.view.height = view.height;
+  head.view.zoom = view.zoom;
+  head.view.center = session::Point{view.center.h, view.center.v};
+  head.clock = runner_->loop()->clockStart();
+  recording_.begin(head);
+  runner_->loop()->onAdvance = [this](int64_t tick) { recording_.addTick(tick); };
   if (screen_.first > 0) fitScreen(screen_.first, screen_.second);
   ++document_;
   shapes_.clear();
@@ -161,81 +158,118 @@ void LiveApp::showAlert(const Alert& alert) {
   publish();
 }
 
+namespace {
+
+// A whole number within [low, high], however the JSON wrote it; none otherwise (a string, a
+// fraction, a number beyond the range).
+std::optional<int64_t> wholeIn(const json* value, int64_t low, int64_t high) {
+  if (value == nullptr || !value->is_number()) return std::nullopt;
+  const double v = value->get<double>();
+  if (!std::isfinite(v) || v != std::floor(v) || v < static_cast<double>(low) || v > static_cast<double>(high))
+    return std::nullopt;
+  return static_cast<int64_t>(v);
+}
+
+const json* member(const json& object, const char* key) {
+  const auto it = object.find(key);
+  return it == object.end() ? nullptr : &*it;
+}
+
+}  // namespace
+
 Reply LiveApp::input(const std::string& body) {
   if (!runner_) return error(409, "no drawing is open");
-  json root;
-  try {
-    root = json::parse(body);
-  } catch (const std::exception&) {
-    return error(400, "the input is not valid JSON");
-  }
-  if (!root.is_object() || !root.contains("events") || !root["events"].is_array()) {
-    return error(400, "the input must be {\"events\": [...]}");
+  std::string why;
+  const std::optional<json> root = parseBoundedJson(body, &why);
+  if (!root) return error(400, "the input is not valid JSON: " + why);
+  const json* events = root->is_object() ? member(*root, "events") : nullptr;
+  if (events == nullptr || !events->is_array()) return error(400, "the input must be {\"events\": [...]}");
+  if (events->size() > kMaxInputEvents) {
+    return error(413, "at most " + std::to_string(kMaxInputEvents) + " events go in one request");
   }
   std::string refused;
-  for (json ev : root["events"]) {
+  auto published = std::chrono::steady_clock::now();
+  for (const json& ev : *events) {
     ++inputs_;
-    if (ev.is_object() && ev.value("type", "") == "quit") {
-      channel_.quit();
-      break;
+    try {
+      refused = inputEvent(ev);
+    } catch (const std::exception& e) {
+      // Whatever the page sends, nothing of it may end the host.
+      refused = std::string("the event cannot be read: ") + e.what();
     }
-    // The page's size is the screen the palettes live on. It is the window manager's business,
-    // not the plug-in's, and not part of the session.
-    if (ev.is_object() && ev.value("type", "") == "screen") {
-      const int width = ev.value("width", 0), height = ev.value("height", 0);
-      if (width < 100 || height < 100 || width > 100000 || height > 100000) {
-        refused = "the screen must be 100 to 100000 pixels each way";
-        break;
-      }
-      fitScreen(width, height);
-      continue;
+    if (!refused.empty() || channel_.quitting()) break;
+    // A long batch keeps the page's picture moving.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - published > std::chrono::milliseconds(kBatchFrameMillis)) {
+      publish();
+      published = now;
     }
-    // A pointer position in window pixels becomes the artwork point under it, as the
-    // application maps the mouse.
-    if (ev.is_object() && ev.value("type", "") == "pointer" && ev.contains("px")) {
-      const json& px = ev["px"];
-      if (!px.is_array() || px.size() != 2 || !px[0].is_number() || !px[1].is_number()) {
-        refused = "\"px\" must be a pair of numbers";
-        break;
-      }
-      const double x = px[0].get<double>(), y = px[1].get<double>();
-      if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > 1e6 || std::fabs(y) > 1e6) {
-        refused = "\"px\" is off any window";
-        break;
-      }
-      AIPoint at{};
-      at.h = static_cast<decltype(at.h)>(std::lround(x));
-      at.v = static_cast<decltype(at.v)>(std::lround(y));
-      const AIRealPoint artwork = runner_->host().view().toArtwork(at);
-      ev.erase("px");
-      ev["at"] = json::array({static_cast<double>(artwork.h), static_cast<double>(artwork.v)});
-    }
-    session::SessionResult parsed =
-        session::parseSession(json{{"events", json::array({ev})}}.dump(), "input");
-    if (!parsed) {
-      refused = parsed.error;
-      break;
-    }
-    session::Event event = parsed.session->events.front();
-    if (!fromPage(event.type)) {
-      refused = std::string("a page does not send \"") + session::typeName(event.type) + "\" events";
-      break;
-    }
-    std::string why;
-    if (!runner_->playOne(event, &why)) {
-      refused = why;
-      break;
-    }
-    if (readsClock(event.type)) event.clock = runner_->loop()->eventClock();
-    event.index = recording_.events.size();
-    recording_.events.push_back(std::move(event));
   }
   // The loop publishes the frame that shows it, once it has also delivered the ticks due.
   if (!refused.empty()) {
     note("input refused: " + refused);
-    return error(400, refused);
+    return error(recording_.full() ? 507 : 400, refused);
   }
   return ok();
+}
+
+std::string LiveApp::inputEvent(const json& ev) {
+  if (!ev.is_object()) return "an event must be an object with a \"type\"";
+  const json* typeValue = member(ev, "type");
+  if (typeValue == nullptr || !typeValue->is_string()) return "an event's \"type\" must be a string";
+  const std::string type = typeValue->get<std::string>();
+  if (type == "quit") {
+    channel_.quit();
+    return {};
+  }
+  // The page's size is the screen the palettes live on. It is the window manager's business,
+  // not the plug-in's, and not part of the session.
+  if (type == "screen") {
+    const auto width = wholeIn(member(ev, "width"), 100, 100000);
+    const auto height = wholeIn(member(ev, "height"), 100, 100000);
+    if (!width || !height) return "the screen's \"width\" and \"height\" must be whole numbers from 100 to 100000";
+    fitScreen(static_cast<int>(*width), static_cast<int>(*height));
+    return {};
+  }
+  if (recording_.full()) {
+    return "the session of this drawing is full (it holds what `run` can replay): save it with "
+           "File > Save session, then open the drawing again to go on";
+  }
+  json event = ev;
+  // A pointer position in window pixels becomes the artwork point under it, as the application
+  // maps the mouse.
+  if (type == "pointer" && ev.contains("px")) {
+    const json& px = ev["px"];
+    if (!px.is_array() || px.size() != 2 || !px[0].is_number() || !px[1].is_number()) {
+      return "\"px\" must be a pair of numbers";
+    }
+    const double x = px[0].get<double>(), y = px[1].get<double>();
+    if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > 1e6 || std::fabs(y) > 1e6) {
+      return "\"px\" is off any window";
+    }
+    AIPoint at{};
+    at.h = static_cast<decltype(at.h)>(std::lround(x));
+    at.v = static_cast<decltype(at.v)>(std::lround(y));
+    const AIRealPoint artwork = runner_->host().view().toArtwork(at);
+    event.erase("px");
+    event["at"] = json::array({static_cast<double>(artwork.h), static_cast<double>(artwork.v)});
+  }
+  // The page's events are read as a session file's are, and checked against the drawing as a
+  // replay checks them, so that whatever is taken here replays.
+  session::SessionResult parsed = session::parseSession(json{{"events", json::array({event})}}.dump(), "input");
+  if (!parsed) return parsed.error;
+  session::Event taken = parsed.session->events.front();
+  if (!fromPage(taken.type)) {
+    return std::string("a page does not send \"") + session::typeName(taken.type) + "\" events";
+  }
+  std::string why;
+  if (!runner_->checkEvent(taken, "input", &why) || !runner_->playOne(taken, &why)) return why;
+  if (readsClock(taken.type)) taken.clock = runner_->loop()->eventClock();
+  if (!recording_.add(std::move(taken))) {
+    return "the session of this drawing is full: save it with File > Save session, then open the "
+           "drawing again to go on";
+  }
+  return {};
 }
 
 void LiveApp::fitScreen(int width, int height) {
@@ -299,7 +333,7 @@ Reply LiveApp::savePicture() {
 
 Reply LiveApp::saveSession() {
   Reply r;
-  r.body = session::writeSession(recording_);
+  r.body = recording_.write();
   r.filename = stem(name_) + ".session.json";
   return r;
 }
@@ -434,7 +468,7 @@ std::string LiveApp::stateJson() const {
   state["selected"] = selected_;
   state["shapePaths"] = shapePaths_;
   state["vertices"] = runner_->vertices();
-  state["events"] = recording_.events.size();
+  state["events"] = recording_.size();
   state["inputs"] = inputs_;
   return state.dump();
 }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <nlohmann/json_fwd.hpp>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@
 #include "core/Host.h"
 #include "ResourceFile.h"
 #include "live/Channel.h"
+#include "session/Recording.h"
 #include "session/Session.h"
 
 namespace simhost::app {
@@ -78,10 +80,16 @@ class LiveApp {
   Reply cursorImage();
 
   // The session recorded since the drawing was opened.
-  const session::Session& recording() const { return recording_; }
+  const session::Recording& recording() const { return recording_; }
+
+  // The most events one request may carry: a request is played whole on the user-interface
+  // thread, so that its size bounds how long the page waits for a frame.
+  static constexpr std::size_t kMaxInputEvents = 1000;
 
  private:
   bool begin(const std::string& svgText, const std::string& name, std::string* error);
+  // One event of the page's input: empty when it was taken, else why not.
+  std::string inputEvent(const nlohmann::json& event);
   void showAlert(const Alert& alert);
   void fitScreen(int width, int height);
   void note(const std::string& line);
@@ -94,7 +102,7 @@ class LiveApp {
   Channel& channel_;
   std::unique_ptr<app::Runner> runner_;
   std::string name_;
-  session::Session recording_;
+  session::Recording recording_;
   std::uint64_t document_ = 0;
   std::uint64_t seq_ = 0;
   std::vector<std::shared_ptr<const std::string>> shapes_;

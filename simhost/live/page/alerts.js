@@ -1,7 +1,7 @@
 // What the host has to tell the user: the plug-in's alerts, the web addresses it asks to open,
 // and passing messages.
 
-import { $ } from './dom.js';
+import { $, api } from './dom.js';
 import { page } from './state.js';
 
 export function showMessage(text, isError = false) {
@@ -33,7 +33,7 @@ export function setUpAlert() {
   $('alert-ok').addEventListener('click', async () => {
     const id = Number($('alert-layer').dataset.id);
     $('alert-layer').hidden = true;
-    await fetch('/api/alert', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ id }) });
+    await fetch(api('/api/alert'), { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ id }) });
   });
 }
 

@@ -2,14 +2,14 @@
 // on the page.
 
 import { showMessage } from './alerts.js';
-import { $ } from './dom.js';
+import { $, api } from './dom.js';
 import { closeMenus } from './menu.js';
 import { zoomBy } from './navigation.js';
 import { page } from './state.js';
 
 function download(what) {
   const a = document.createElement('a');
-  a.href = `/api/save/${what}`;
+  a.href = api(`/api/save/${what}`);
   a.download = '';
   document.body.appendChild(a);
   a.click();
@@ -18,7 +18,7 @@ function download(what) {
 
 async function openFile(file) {
   const body = await file.arrayBuffer();
-  const res = await fetch(`/api/open?name=${encodeURIComponent(file.name)}`, {
+  const res = await fetch(api(`/api/open?name=${encodeURIComponent(file.name)}`), {
     method: 'POST', body, headers: { 'Content-Type': 'image/svg+xml' },
   });
   const answer = await res.json().catch(() => ({}));
@@ -33,7 +33,7 @@ const commands = {
   'quit': async () => {
     page.ended = true;
     $('ended').hidden = false;
-    await fetch('/api/quit', { method: 'POST' }).catch(() => {});
+    await fetch(api('/api/quit'), { method: 'POST' }).catch(() => {});
   },
   'zoom-in': () => zoomBy(1.25),
   'zoom-out': () => zoomBy(0.8),

@@ -2,7 +2,7 @@
 // the document they are of, loaded when it changes.
 
 import { openUrls, renderAlert, showMessage, showMessages } from './alerts.js';
-import { $ } from './dom.js';
+import { $, api } from './dom.js';
 import { renderMenu } from './menu.js';
 import { renderPanels } from './panels.js';
 import { page, stats } from './state.js';
@@ -10,7 +10,7 @@ import { renderTools } from './tools.js';
 import { renderOverlay, renderShapes, renderView } from './view.js';
 
 export function connect() {
-  const source = new EventSource('/api/events');
+  const source = new EventSource(api('/api/events'));
   source.onmessage = (event) => onFrame(JSON.parse(event.data));
   source.onerror = () => {
     if (page.ended) source.close();
@@ -54,7 +54,7 @@ function onFrame(frame) {
 
 async function loadDocument(number) {
   page.documentLoading = number;
-  const res = await fetch('/api/document.svg');
+  const res = await fetch(api('/api/document.svg'));
   if (!res.ok || page.documentLoading !== number) return;
   const text = await res.text();
   const parsed = new DOMParser().parseFromString(text, 'image/svg+xml');

@@ -5,6 +5,7 @@
 
 import { setUpAlert } from './alerts.js';
 import { setUpCommands } from './commands.js';
+import { api } from './dom.js';
 import { connect, startPainting } from './frames.js';
 import { setUpKeyboard } from './keyboard.js';
 import { setUpMenus } from './menu.js';
@@ -17,6 +18,12 @@ import { setUpTools } from './tools.js';
 window.sarvelloStats = stats;
 // The document the frames are of, for tests: the page shows it once #drawing carries its number.
 window.sarvelloDocument = () => page.documentNumber;
+
+// The tool's icon stands for the page (the request carries the token, as every request does).
+const icon = document.createElement('link');
+icon.rel = 'icon';
+icon.href = api('/api/icon.png');
+document.head.appendChild(icon);
 
 startPainting();
 setUpAlert();

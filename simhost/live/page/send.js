@@ -1,8 +1,10 @@
 // The user's input on its way to the host, as session events.
 
 import { showMessage } from './alerts.js';
+import { api } from './dom.js';
 import { page, stats } from './state.js';
 
+const MAX_BATCH = 500;
 const outgoing = [];
 let sending = false;
 
@@ -26,8 +28,9 @@ async function flush() {
   sending = true;
   try {
     while (outgoing.length > 0) {
-      const batch = outgoing.splice(0, outgoing.length);
-      const res = await fetch('/api/input', {
+      // The host takes at most 1000 events a request; smaller batches also keep its frames coming.
+      const batch = outgoing.splice(0, Math.min(outgoing.length, MAX_BATCH));
+      const res = await fetch(api('/api/input'), {
         method: 'POST',
         headers: { 'Content-Type': 'application/json' },
         body: JSON.stringify({ events: batch }),

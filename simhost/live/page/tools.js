@@ -1,6 +1,6 @@
 // The tool box: a button for each tool the plug-in added, and the selection tool.
 
-import { $ } from './dom.js';
+import { $, api } from './dom.js';
 import { send } from './send.js';
 
 function toolButton(tool) {
@@ -14,7 +14,7 @@ function toolButton(tool) {
     button.title = tool.tooltip || tool.title || tool.name;
     const img = document.createElement('img');
     img.alt = '';
-    img.src = '/api/icon.png';
+    img.src = api('/api/icon.png');
     button.appendChild(img);
     button.addEventListener('click', () => send({ type: 'pick-tool' }));
     $('toolbox').appendChild(button);
@@ -33,7 +33,7 @@ export function renderTools(state) {
   const view = $('view');
   if (any && state.cursor) {
     const [x, y] = state.cursor.hot;
-    view.style.cursor = `url("/api/cursor.png?id=${state.cursor.id}") ${x} ${y}, crosshair`;
+    view.style.cursor = `url("${api(`/api/cursor.png?id=${state.cursor.id}`)}") ${x} ${y}, crosshair`;
   } else {
     view.style.cursor = 'default';
   }

@@ -2,7 +2,6 @@
 // order; a call that the user-interface thread never takes is withdrawn; the alert waits for its
 // dismissal; and the server refuses what does not carry the run's token or names another host.
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "HttpClient.h"
 #include "app/Commands.h"
 #include "live/Channel.h"
 #include "live/LiveApp.h"
@@ -51,8 +51,8 @@ TEST(Channel, QueuedWorkRunsInOrderOnTheThreadThatAsksAndUntakenCallsAreWithdraw
 
   // The alert holds the user-interface thread until its dismissal; a stale one does nothing.
   std::thread dismisser([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(channel.dismissAlert(1));
+    // Only the alert shown now is dismissed, once.
+    while (!channel.dismissAlert(1)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_FALSE(channel.dismissAlert(1));
   });
   channel.waitForAlert(1);
@@ -91,11 +91,9 @@ class Server : public ::testing::Test {
   }
 
   // Runs the user-interface thread's loop while `client` talks to the server.
-  void withClient(const std::function<void(httplib::Client&)>& client) {
+  void withClient(const std::function<void()>& client) {
     std::thread talk([&] {
-      httplib::Client c("127.0.0.1", server->port());
-      c.set_read_timeout(10, 0);
-      client(c);
+      client();
       channel.quit();
     });
     app->run();
@@ -103,6 +101,14 @@ class Server : public ::testing::Test {
   }
 
   std::string withToken(const std::string& path) const { return path + "?token=" + server->token(); }
+  livetest::Response get(const std::string& target,
+                         const std::vector<std::pair<std::string, std::string>>& headers = {}) {
+    return livetest::fetch(server->port(), "GET", target, "", headers);
+  }
+  livetest::Response post(const std::string& target, const std::string& body,
+                          const std::vector<std::pair<std::string, std::string>>& headers = {}) {
+    return livetest::fetch(server->port(), "POST", target, body, headers);
+  }
 
   std::string drawingText;
   Channel channel;
@@ -111,52 +117,41 @@ class Server : public ::testing::Test {
 };
 
 TEST_F(Server, RefusesRequestsWithoutTheTokenForAnotherHostOrFromAnotherSite) {
-  withClient([&](httplib::Client& c) {
-    auto none = c.Get("/api/save/drawing");
-    ASSERT_TRUE(none);
-    EXPECT_EQ(403, none->status);
-    auto wrong = c.Get("/api/save/drawing?token=" + std::string(32, '0'));
-    ASSERT_TRUE(wrong);
-    EXPECT_EQ(403, wrong->status);
-    auto elsewhere = c.Get(withToken("/api/save/drawing").c_str(), {{"Host", "attacker.example:80"}});
-    ASSERT_TRUE(elsewhere);
-    EXPECT_EQ(421, elsewhere->status);
-    auto foreign = c.Post(withToken("/api/input").c_str(), {{"Origin", "https://attacker.example"}},
-                          R"({"events":[{"type":"pick-tool"}]})", "application/json");
-    ASSERT_TRUE(foreign);
-    EXPECT_EQ(403, foreign->status);
-
-    // The page sets the cookie; with it, the token need not be in the address.
-    auto page = c.Get(withToken("/").c_str());
-    ASSERT_TRUE(page);
-    EXPECT_EQ(200, page->status);
-    const std::string cookie = page->get_header_value("Set-Cookie");
-    EXPECT_NE(std::string::npos, cookie.find("SameSite=Strict"));
-    auto withCookie = c.Get("/api/save/drawing", {{"Cookie", cookie.substr(0, cookie.find(';'))}});
-    ASSERT_TRUE(withCookie);
-    EXPECT_EQ(200, withCookie->status);
+  withClient([&] {
+    EXPECT_EQ(403, get("/api/save/drawing").status);
+    EXPECT_EQ(403, get("/api/save/drawing?token=" + std::string(32, '0')).status);
+    EXPECT_EQ(421, get(withToken("/api/save/drawing"), {{"Host", "attacker.example:80"}}).status);
+    EXPECT_EQ(403, post(withToken("/api/input"), R"({"events":[{"type":"pick-tool"}]})",
+                        {{"Origin", "https://attacker.example"}}).status);
+    // The token travels with each request, never in a cookie: another server on this address
+    // would be sent a cookie, and another run in the same browser would overwrite it.
+    const livetest::Response page = get(withToken("/"));
+    EXPECT_EQ(200, page.status);
+    EXPECT_EQ(0u, page.headers.count("set-cookie"));
+    EXPECT_EQ(403, get("/api/save/drawing", {{"Cookie", "sarvello_token=" + server->token()}}).status);
+    EXPECT_EQ(200, get("/api/save/drawing", {{"X-Sarvello-Token", server->token()}}).status);
   });
   // Nothing refused reached the plug-in.
-  EXPECT_TRUE(app->recording().events.empty() ||
-              app->recording().events.back().type == simhost::session::Event::Type::Ticks);
+  const auto& recording = app->recording();
+  EXPECT_TRUE(recording.size() == 0 ||
+              recording.event(recording.size() - 1).type == simhost::session::Event::Type::Ticks);
 }
 
 TEST_F(Server, InputReachesThePlugInInOrderAndTheRecordingHoldsItsClock) {
-  withClient([&](httplib::Client& c) {
+  withClient([&] {
     const std::string events = R"({"events":[
       {"type":"select","paths":"all"}, {"type":"pick-tool"},
       {"type":"pointer","action":"down","px":[500,400]},
       {"type":"pointer","action":"drag","px":[520,410]},
       {"type":"pointer","action":"up","px":[540,420]}]})";
-    auto res = c.Post(withToken("/api/input").c_str(), events, "application/json");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(200, res->status) << res->body;
-    auto bad = c.Post(withToken("/api/input").c_str(), R"({"events":[{"type":"idle","ticks":3}]})", "application/json");
-    ASSERT_TRUE(bad);
-    EXPECT_EQ(400, bad->status);
+    const livetest::Response res = post(withToken("/api/input"), events);
+    EXPECT_EQ(200, res.status) << res.body;
+    EXPECT_EQ(400, post(withToken("/api/input"), R"({"events":[{"type":"idle","ticks":3}]})").status);
   });
   std::vector<std::string> kinds;
-  for (const auto& e : app->recording().events) {
+  std::vector<simhost::session::Event> events;
+  for (std::size_t k = 0; k < app->recording().size(); ++k) events.push_back(app->recording().event(k));
+  for (const auto& e : events) {
     if (e.type == simhost::session::Event::Type::Ticks) continue;
     kinds.push_back(simhost::session::typeName(e.type));
     if (e.type != simhost::session::Event::Type::Select) {
@@ -165,7 +160,6 @@ TEST_F(Server, InputReachesThePlugInInOrderAndTheRecordingHoldsItsClock) {
   }
   EXPECT_EQ((std::vector<std::string>{"select", "pick-tool", "pointer", "pointer", "pointer"}), kinds);
   // The window pixel became the artwork point under it (the view is centred on the origin).
-  const auto& events = app->recording().events;
   const auto down = std::find_if(events.begin(), events.end(),
                                  [](const auto& e) { return e.type == simhost::session::Event::Type::Pointer; });
   ASSERT_NE(down, events.end());
@@ -177,7 +171,7 @@ TEST_F(Server, InputReachesThePlugInInOrderAndTheRecordingHoldsItsClock) {
 // session replays to the same drawing, because the replay gives the module the clock readings and
 // the ticks of the live run.
 TEST_F(Server, ARecordedRunReplaysToTheSameDrawing) {
-  withClient([&](httplib::Client& c) {
+  withClient([&] {
     std::string events = R"({"events":[{"type":"select","paths":"all"},{"type":"pick-tool"},
       {"type":"pointer","action":"down","px":[450,400]})";
     for (int k = 1; k <= 40; ++k) {
@@ -186,11 +180,10 @@ TEST_F(Server, ARecordedRunReplaysToTheSameDrawing) {
     events += R"(,{"type":"pointer","action":"up","px":[570,400]}]})";
     for (const std::string& body :
          {events, std::string(R"({"events":[{"type":"choose","control":"Grid Res","preset":2}]})"), events}) {
-      auto res = c.Post(withToken("/api/input").c_str(), body, "application/json");
-      ASSERT_TRUE(res && res->status == 200);
+      ASSERT_EQ(200, post(withToken("/api/input"), body).status);
       std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
-    c.Post(withToken("/api/input").c_str(), R"({"events":[{"type":"leave-tool"}]})", "application/json");
+    post(withToken("/api/input"), R"({"events":[{"type":"leave-tool"}]})");
   });
   const std::string live = app->saveDrawing().body;
   const std::string session = app->saveSession().body;

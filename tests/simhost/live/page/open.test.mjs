@@ -222,9 +222,9 @@ describe('files and the server', () => {
       await page.waitForFunction(() => document.querySelector('#document-name').textContent === 'wave.svg');
       await page.waitForFunction(() => document.querySelector('#drawing').dataset.document === String(window.sarvelloDocument()));
       const shown = await shapeData(page);
-      // Another page (or a reload) shows the same document, the token coming from the cookie.
+      // Another page (or a reload) at the run's address shows the same document.
       const second = await s.context.newPage();
-      await second.goto(s.host.origin);
+      await second.goto(s.host.url);
       await second.waitForFunction(() => document.querySelector('#drawing').dataset.document === String(window.sarvelloDocument()));
       assert.deepEqual(await shapeData(second), shown);
       await second.close();

@@ -1,0 +1,494 @@
+#include "live/HttpServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "live/HttpParse.h"
+
+namespace simhost::live {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point after(double seconds) {
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
+
+struct Connection {
+  enum class State { Head, Body, Answering, Writing, Streaming };
+  int fd = -1;
+  std::uint64_t id = 0;
+  State state = State::Head;
+  Clock::time_point since;     // when the connection began to wait for what it waits for now
+  Clock::time_point deadline;  // when it is given up
+  std::string in;              // bytes read and not yet used
+  std::string out;             // bytes to write
+  std::size_t sent = 0;        // of out
+  bool closeAfterWrite = false;
+  bool keepAlive = true;       // the client's wish for the request in progress
+  HttpRequest request;
+  HttpHandler::Route route;
+  BodyReader body;
+  std::unique_ptr<HttpStream> stream;
+};
+
+}  // namespace
+
+struct HttpServer::Impl {
+  HttpHandler& handler;
+  HttpLimits limits;
+  int listener = -1;
+  int wakeFd = -1;
+  int port = 0;
+  std::thread io;
+  std::vector<std::thread> workers;
+  std::map<std::uint64_t, Connection> connections;
+  std::uint64_t nextId = 1;
+
+  // Worker requests, and the answers that come back.
+  std::mutex mutex;
+  std::condition_variable work;
+  std::deque<std::pair<std::uint64_t, HttpRequest>> queued;
+  std::deque<std::pair<std::uint64_t, HttpResponse>> answered;
+  bool stopping = false;
+
+  Impl(HttpHandler& h, HttpLimits l) : handler(h), limits(l) {}
+
+  void notify() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
+  }
+
+  // ---- The server's thread --------------------------------------------------------------------
+
+  void loop() {
+    std::vector<pollfd> polled;
+    std::vector<std::uint64_t> ids;
+    while (true) {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (stopping) break;
+      }
+      polled.clear();
+      ids.clear();
+      polled.push_back({listener, POLLIN, 0});
+      polled.push_back({wakeFd, POLLIN, 0});
+      Clock::time_point soonest = after(1.0);
+      for (auto& [id, c] : connections) {
+        short events = 0;
+        if (c.state == Connection::State::Head || c.state == Connection::State::Body) events |= POLLIN;
+        if (c.sent < c.out.size()) events |= POLLOUT;
+        polled.push_back({c.fd, events, 0});
+        ids.push_back(id);
+        soonest = std::min(soonest, c.deadline);
+      }
+      const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(soonest - Clock::now()).count();
+      const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000)));
+      if (ready < 0 && errno != EINTR) break;
+
+      if (polled[1].revents != 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(wakeFd, &count, sizeof count);
+      }
+      takeAnswers();
+      for (std::size_t k = 0; k < ids.size(); ++k) {
+        const short revents = polled[k + 2].revents;
+        if (revents == 0) continue;
+        auto it = connections.find(ids[k]);
+        if (it == connections.end()) continue;
+        if ((revents & (POLLERR | POLLNVAL)) != 0) {
+          close(it->first);
+          continue;
+        }
+        if ((revents & POLLOUT) != 0 && !write(it->second)) continue;
+        if ((revents & (POLLIN | POLLHUP)) != 0) read(it->second);
+      }
+      if (polled[0].revents != 0) accept();
+      feedStreams();
+      expire();
+    }
+    for (auto& [id, c] : connections) ::close(c.fd);
+    connections.clear();
+  }
+
+  void accept() {
+    while (true) {
+      const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (fd < 0) return;
+      if (connections.size() >= limits.maxConnections && !makeRoom()) {
+        ::close(fd);
+        continue;
+      }
+      const int one = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      Connection c;
+      c.fd = fd;
+      c.id = nextId++;
+      c.since = Clock::now();
+      c.deadline = after(limits.idleSeconds);
+      connections.emplace(c.id, std::move(c));
+    }
+  }
+
+  // Closes the connection that has waited longest for a request's head (idle or slow), so that a
+  // new one can come in. False when every connection is busy with a request.
+  bool makeRoom() {
+    Connection* oldest = nullptr;
+    for (auto& [id, c] : connections) {
+      if (c.state == Connection::State::Head && (oldest == nullptr || c.since < oldest->since)) oldest = &c;
+    }
+    if (oldest == nullptr) return false;
+    close(oldest->id);
+    return true;
+  }
+
+  void close(std::uint64_t id) {
+    auto it = connections.find(id);
+    if (it == connections.end()) return;
+    ::close(it->second.fd);
+    connections.erase(it);
+  }
+
+  void read(Connection& c) {
+    char buffer[64 * 1024];
+    while (true) {
+      const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
+      if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        // The client has gone (or closed its side): nothing more will come.
+        if (c.state == Connection::State::Head || c.state == Connection::State::Body) close(c.id);
+        return;
+      }
+      if (n < 0) break;
+      if (c.state == Connection::State::Head && c.in.empty()) {
+        c.since = Clock::now();
+        c.deadline = after(limits.headSeconds);
+      }
+      c.in.append(buffer, static_cast<std::size_t>(n));
+      // Enough is held to work on: a head cannot be longer, a body is taken as it comes.
+      if (c.in.size() > limits.maxHead + sizeof buffer) break;
+    }
+    proceed(c);
+  }
+
+  // Works on what has arrived: the head, then the body, then the answer.
+  void proceed(Connection& c) {
+    const std::uint64_t id = c.id;
+    if (c.state == Connection::State::Head && !readHead(c)) return;
+    if (connections.count(id) == 0) return;
+    if (c.state == Connection::State::Body && !readBody(c)) return;
+    if (connections.count(id) == 0) return;
+    if (c.state == Connection::State::Answering && c.out.empty()) dispatch(c);
+  }
+
+  // False while the head is incomplete or when the request ended there.
+  bool readHead(Connection& c) {
+    std::size_t end = 0;
+    HttpHeadResult head = parseHead(c.in, limits.maxHead, &c.request, &end);
+    if (head.status == HttpHeadResult::Incomplete) return false;
+    if (head.status == HttpHeadResult::Bad) {
+      refuse(c, head.error, head.message);
+      return false;
+    }
+    c.in.erase(0, end);
+    c.keepAlive = wantsKeepAlive(c.request);
+    c.route = handler.route(c.request);
+    if (c.route.kind == HttpHandler::Route::Refuse) {
+      respond(c, c.route.refusal, true);
+      return false;
+    }
+    std::string why;
+    if (!c.body.begin(c.request, c.route.maxBody, &why)) {
+      refuse(c, c.body.tooLarge() ? 413 : 400, why);
+      return false;
+    }
+    if (c.body.expectsMore()) {
+      if (const std::string* expect = c.request.header("expect"); expect != nullptr && *expect == "100-continue") {
+        c.out = "HTTP/1.1 100 Continue\r\n\r\n";
+        c.sent = 0;
+      }
+      c.state = Connection::State::Body;
+      c.deadline = after(limits.bodySeconds);
+    } else {
+      c.state = Connection::State::Answering;
+    }
+    return true;
+  }
+
+  bool readBody(Connection& c) {
+    std::string why;
+    const BodyReader::Result r = c.body.take(&c.in, &c.request.body, &why);
+    if (r == BodyReader::Result::More) return false;
+    if (r == BodyReader::Result::Bad) {
+      refuse(c, c.body.tooLarge() ? 413 : 400, why);
+      return false;
+    }
+    c.state = Connection::State::Answering;
+    return true;
+  }
+
+  void dispatch(Connection& c) {
+    switch (c.route.kind) {
+      case HttpHandler::Route::Quick:
+        respond(c, answerSafely(c.request), false);
+        break;
+      case HttpHandler::Route::Worker: {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (queued.size() >= limits.maxQueued) {
+          HttpResponse busy;
+          busy.status = 503;
+          busy.body = R"({"error":"the host has too many requests waiting"})";
+          respond(c, busy, true);
+          return;
+        }
+        queued.emplace_back(c.id, std::move(c.request));
+        c.request = HttpRequest{};
+        // Its worker answers; the deadline is the worker's business.
+        c.deadline = Clock::time_point::max();
+        work.notify_one();
+        break;
+      }
+      case HttpHandler::Route::Stream:
+        openStream(c);
+        break;
+      case HttpHandler::Route::Refuse:
+        break;
+    }
+  }
+
+  HttpResponse answerSafely(const HttpRequest& request) {
+    try {
+      return handler.answer(request);
+    } catch (const std::exception& e) {
+      HttpResponse r;
+      r.status = 500;
+      r.body = R"({"error":"the host could not answer"})";
+      return r;
+    }
+  }
+
+  void openStream(Connection& c) {
+    // The oldest stream makes room for a new one beyond the bound.
+    std::size_t streams = 0;
+    Connection* oldest = nullptr;
+    for (auto& [id, other] : connections) {
+      if (other.state != Connection::State::Streaming) continue;
+      ++streams;
+      if (oldest == nullptr || other.since < oldest->since) oldest = &other;
+    }
+    if (streams >= limits.maxStreams && oldest != nullptr) close(oldest->id);
+    HttpResponse head;
+    try {
+      c.stream = handler.openStream(c.request, &head);
+    } catch (const std::exception&) {
+      c.stream.reset();
+    }
+    if (!c.stream) {
+      HttpResponse failed;
+      failed.status = 500;
+      failed.body = R"({"error":"the stream could not be opened"})";
+      respond(c, failed, true);
+      return;
+    }
+    c.out = formatHead(head, std::nullopt, false);
+    c.sent = 0;
+    c.state = Connection::State::Streaming;
+    c.since = Clock::now();
+    c.deadline = after(limits.writeSeconds);
+  }
+
+  void feedStreams() {
+    std::vector<std::uint64_t> ended;
+    for (auto& [id, c] : connections) {
+      if (c.state != Connection::State::Streaming || c.sent < c.out.size()) continue;
+      if (c.stream->ended()) {
+        ended.push_back(id);
+        continue;
+      }
+      std::string part;
+      bool got = false;
+      try {
+        got = c.stream->next(&part);
+      } catch (const std::exception&) {
+        ended.push_back(id);
+        continue;
+      }
+      if (!got || part.empty()) continue;
+      c.out = chunk(part);
+      c.sent = 0;
+      c.deadline = after(limits.writeSeconds);
+      write(c);
+    }
+    for (std::uint64_t id : ended) close(id);
+  }
+
+  void refuse(Connection& c, int status, const std::string& why) {
+    HttpResponse r;
+    r.status = status;
+    r.body = "{\"error\":" + jsonString(why) + "}";
+    respond(c, r, true);
+  }
+
+  void respond(Connection& c, const HttpResponse& response, bool closeAfter) {
+    const bool keepAlive = !closeAfter && c.keepAlive;
+    c.out += formatHead(response, response.body.size(), !keepAlive);
+    c.out += response.body;
+    c.closeAfterWrite = !keepAlive;
+    c.state = Connection::State::Writing;
+    c.deadline = after(limits.writeSeconds);
+    write(c);
+  }
+
+  // Sends what it can. False when the connection was closed.
+  bool write(Connection& c) {
+    while (c.sent < c.out.size()) {
+      const ssize_t n = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+      if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+        close(c.id);
+        return false;
+      }
+      c.sent += static_cast<std::size_t>(n);
+    }
+    c.out.clear();
+    c.sent = 0;
+    if (c.state == Connection::State::Streaming) {
+      c.deadline = Clock::time_point::max();
+      return true;
+    }
+    if (c.state != Connection::State::Writing) return true;
+    if (c.closeAfterWrite) {
+      close(c.id);
+      return false;
+    }
+    // Ready for the next request on the same connection, which may have arrived already.
+    c.state = Connection::State::Head;
+    c.request = HttpRequest{};
+    c.body = BodyReader{};
+    c.keepAlive = true;
+    c.since = Clock::now();
+    c.deadline = after(c.in.empty() ? limits.idleSeconds : limits.headSeconds);
+    if (!c.in.empty()) proceed(c);
+    return connections.count(c.id) != 0;
+  }
+
+  void takeAnswers() {
+    std::deque<std::pair<std::uint64_t, HttpResponse>> done;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      done.swap(answered);
+    }
+    for (auto& [id, response] : done) {
+      auto it = connections.find(id);
+      if (it == connections.end()) continue;  // the client went away meanwhile
+      respond(it->second, response, false);
+    }
+  }
+
+  void expire() {
+    const Clock::time_point now = Clock::now();
+    std::vector<std::uint64_t> late;
+    for (const auto& [id, c] : connections)
+      if (c.deadline <= now) late.push_back(id);
+    for (std::uint64_t id : late) close(id);
+  }
+
+  // ---- Workers --------------------------------------------------------------------------------
+
+  void serve() {
+    while (true) {
+      std::pair<std::uint64_t, HttpRequest> job;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        work.wait(lock, [&] { return stopping || !queued.empty(); });
+        if (stopping) return;
+        job = std::move(queued.front());
+        queued.pop_front();
+      }
+      HttpResponse response = answerSafely(job.second);
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        answered.emplace_back(job.first, std::move(response));
+      }
+      notify();
+    }
+  }
+};
+
+HttpServer::HttpServer(HttpHandler& handler, HttpLimits limits)
+    : impl_(std::make_unique<Impl>(handler, limits)) {}
+
+HttpServer::~HttpServer() { stop(); }
+
+int HttpServer::port() const { return impl_->port; }
+
+bool HttpServer::start(int port, std::string* error) {
+  Impl& s = *impl_;
+  s.listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  s.wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (s.listener < 0 || s.wakeFd < 0) {
+    *error = std::string("cannot make a socket: ") + std::strerror(errno);
+    return false;
+  }
+  const int one = 1;
+  ::setsockopt(s.listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (::bind(s.listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(s.listener, 128) != 0) {
+    *error = port == 0 ? "cannot listen on 127.0.0.1"
+                       : "cannot listen on 127.0.0.1:" + std::to_string(port) + " (is it taken?)";
+    ::close(s.listener);
+    s.listener = -1;
+    return false;
+  }
+  socklen_t length = sizeof address;
+  ::getsockname(s.listener, reinterpret_cast<sockaddr*>(&address), &length);
+  s.port = ntohs(address.sin_port);
+  setNonBlocking(s.listener);
+  s.io = std::thread([&s] { s.loop(); });
+  for (int k = 0; k < s.limits.workers; ++k) s.workers.emplace_back([&s] { s.serve(); });
+  return true;
+}
+
+void HttpServer::stop() {
+  Impl& s = *impl_;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.stopping = true;
+  }
+  s.work.notify_all();
+  if (s.wakeFd >= 0) s.notify();
+  if (s.io.joinable()) s.io.join();
+  for (std::thread& t : s.workers) t.join();
+  s.workers.clear();
+  if (s.listener >= 0) ::close(s.listener);
+  if (s.wakeFd >= 0) ::close(s.wakeFd);
+  s.listener = s.wakeFd = -1;
+}
+
+void HttpServer::wake() {
+  if (impl_->wakeFd >= 0) impl_->notify();
+}
+
+}  // namespace simhost::live
