@@ -159,6 +159,7 @@ bool BodyReader::begin(const HttpRequest& head, std::size_t limit, std::string* 
   limit_ = limit;
   const std::string* encoding = head.header("content-encoding");
   if (encoding != nullptr && lower(*encoding) != "identity") {
+    status_ = 415;
     *why = "bodies with a Content-Encoding are not taken";
     return false;
   }
@@ -166,6 +167,7 @@ bool BodyReader::begin(const HttpRequest& head, std::size_t limit, std::string* 
   const std::string* length = head.header("content-length");
   if (transfer != nullptr) {
     if (lower(*transfer) != "chunked") {
+      status_ = 501;
       *why = "only chunked bodies are taken, not \"" + *transfer + "\"";
       return false;
     }

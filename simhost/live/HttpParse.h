@@ -39,6 +39,9 @@ class BodyReader {
   // Done: it is complete (what follows in *in is the next request); Bad: malformed or too large.
   Result take(std::string* in, std::string* body, std::string* why);
   bool tooLarge() const { return tooLarge_; }
+  // The status that answers a refused body: 413 too large, 415 encoded, 501 framing not taken,
+  // 400 malformed.
+  int refusal() const { return tooLarge_ ? 413 : status_; }
 
  private:
   enum class Mode { None, Length, Chunked };
@@ -49,6 +52,7 @@ class BodyReader {
   std::size_t remaining_ = 0;  // of the body (Length) or of the current chunk (Chunked)
   bool done_ = false;
   bool tooLarge_ = false;
+  int status_ = 400;
 };
 
 // Whether the connection stays open after this request's answer.

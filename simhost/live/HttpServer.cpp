@@ -31,10 +31,13 @@ Clock::time_point after(double seconds) {
   return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
+// How long a connection refused or closed by the server waits for its client to close.
+constexpr double kLingerSeconds = 2;
+
 void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
 
 struct Connection {
-  enum class State { Head, Body, Answering, Writing, Streaming };
+  enum class State { Head, Body, Answering, Writing, Streaming, Closing };
   int fd = -1;
   std::uint64_t id = 0;
   State state = State::Head;
@@ -95,7 +98,9 @@ struct HttpServer::Impl {
       Clock::time_point soonest = after(1.0);
       for (auto& [id, c] : connections) {
         short events = 0;
-        if (c.state == Connection::State::Head || c.state == Connection::State::Body) events |= POLLIN;
+        if (c.state == Connection::State::Head || c.state == Connection::State::Body ||
+            c.state == Connection::State::Closing)
+          events |= POLLIN;
         if (c.sent < c.out.size()) events |= POLLOUT;
         polled.push_back({c.fd, events, 0});
         ids.push_back(id);
@@ -154,6 +159,10 @@ struct HttpServer::Impl {
   bool makeRoom() {
     Connection* oldest = nullptr;
     for (auto& [id, c] : connections) {
+      if (c.state == Connection::State::Closing) {
+        close(id);
+        return true;
+      }
       if (c.state == Connection::State::Head && (oldest == nullptr || c.since < oldest->since)) oldest = &c;
     }
     if (oldest == nullptr) return false;
@@ -170,6 +179,18 @@ struct HttpServer::Impl {
 
   void read(Connection& c) {
     char buffer[64 * 1024];
+    if (c.state == Connection::State::Closing) {
+      // What the client still sends after its answer is dropped until it closes its side, so
+      // that the answer is not lost to a reset.
+      while (true) {
+        const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+          close(c.id);
+          return;
+        }
+        if (n < 0) return;
+      }
+    }
     while (true) {
       const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
       if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
@@ -217,7 +238,7 @@ struct HttpServer::Impl {
     }
     std::string why;
     if (!c.body.begin(c.request, c.route.maxBody, &why)) {
-      refuse(c, c.body.tooLarge() ? 413 : 400, why);
+      refuse(c, c.body.refusal(), why);
       return false;
     }
     if (c.body.expectsMore()) {
@@ -238,7 +259,7 @@ struct HttpServer::Impl {
     const BodyReader::Result r = c.body.take(&c.in, &c.request.body, &why);
     if (r == BodyReader::Result::More) return false;
     if (r == BodyReader::Result::Bad) {
-      refuse(c, c.body.tooLarge() ? 413 : 400, why);
+      refuse(c, c.body.refusal(), why);
       return false;
     }
     c.state = Connection::State::Answering;
@@ -376,8 +397,11 @@ struct HttpServer::Impl {
     }
     if (c.state != Connection::State::Writing) return true;
     if (c.closeAfterWrite) {
-      close(c.id);
-      return false;
+      // Our side is done; the connection goes once the client closes its side, or soon.
+      ::shutdown(c.fd, SHUT_WR);
+      c.state = Connection::State::Closing;
+      c.deadline = after(kLingerSeconds);
+      return true;
     }
     // Ready for the next request on the same connection, which may have arrived already.
     c.state = Connection::State::Head;

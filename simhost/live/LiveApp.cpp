@@ -286,7 +286,26 @@ void LiveApp::fitScreen(int width, int height) {
   screen_ = {width, height};
 }
 
+namespace {
+
+// What a file that is plainly no drawing is, from its first bytes; empty when it may be one.
+std::string notADrawing(const std::string& bytes) {
+  const auto starts = [&](std::string_view magic) { return bytes.compare(0, magic.size(), magic) == 0; };
+  if (starts("\x89PNG")) return "a PNG image";
+  if (starts("\xFF\xD8\xFF")) return "a JPEG image";
+  if (starts("GIF8")) return "a GIF image";
+  if (starts("%PDF")) return "a PDF document";
+  if (starts("PK\x03\x04")) return "a ZIP archive";
+  if (starts("RIFF") && bytes.compare(8, 4, "WEBP") == 0) return "a WebP image";
+  return {};
+}
+
+}  // namespace
+
 Reply LiveApp::openDrawing(const std::string& svgText, const std::string& name) {
+  if (const std::string kind = notADrawing(svgText); !kind.empty()) {
+    return error(422, session::shownText(name) + " is not an SVG drawing: it is " + kind);
+  }
   // The drawing is tried first in a document of its own, so that a file that cannot be opened
   // leaves the open one as it is.
   {
@@ -306,7 +325,7 @@ Reply LiveApp::openDrawing(const std::string& svgText, const std::string& name) 
     if (!begin(previous, previousName, &again)) note("error: " + again);
     return error(500, why);
   }
-  note("opened " + name);
+  note("opened " + session::shownText(name));
   return ok(json{{"name", name}});
 }
 
