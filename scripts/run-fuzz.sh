@@ -10,7 +10,7 @@ build=${1:?build folder}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(svg pathdata session preferences resources pipeline)
+[ ${#targets[@]} -eq 0 ] && targets=(svg pathdata session preferences resources pipeline http)
 
 failed=()
 printf '%-12s %12s %8s %8s  %s\n' target executions cov ft findings > "$build/fuzz-summary.txt"

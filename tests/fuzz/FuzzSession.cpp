@@ -7,6 +7,7 @@
 
 #include "FuzzCheck.h"
 #include "core/ViewLimits.h"
+#include "session/Recording.h"
 #include "session/Session.h"
 
 using namespace simhost::session;
@@ -27,6 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t k = 1; k < e.tickList.size(); ++k) FUZZ_CHECK(e.tickList[k - 1] < e.tickList[k]);
   }
   const std::string written = writeSession(*r.session);
+  // A live run's recording of the same events writes the same file.
+  Recording recording;
+  recording.begin(*r.session);
+  for (const Event& e : r.session->events) FUZZ_CHECK(recording.add(e));
+  FUZZ_CHECK(recording.write() == written);
   const SessionResult again = parseSession(written, "written.json");
   FUZZ_CHECK(again);
   FUZZ_CHECK(writeSession(*again.session) == written);
