@@ -19,37 +19,58 @@ AIArtHandle Document::addPath(std::vector<AIPathSegment> segments, bool closed, 
   return addArt(std::move(art));
 }
 
+std::optional<Art>* Document::slot(std::uint64_t id) {
+  if (id < firstId_ || id - firstId_ >= slots_.size()) return nullptr;
+  std::optional<Art>* s = &slots_[id - firstId_];
+  return s->has_value() ? s : nullptr;
+}
+
+const std::optional<Art>* Document::slot(std::uint64_t id) const {
+  return const_cast<Document*>(this)->slot(id);
+}
+
 AIArtHandle Document::addArt(Art art) {
   if (art.segments.size() > kMaxSegments)
     throw std::length_error("a path holds at most 32767 segments");
   if (art.parent != 0) {
-    auto parent = art_.find(art.parent);
-    if (parent == art_.end() || parent->second.kind != kCompoundPathArt)
+    const std::optional<Art>* parent = slot(art.parent);
+    if (parent == nullptr || (*parent)->kind != kCompoundPathArt)
       throw std::invalid_argument("the parent of art must be a compound path of the document");
   }
-  const std::uint64_t id = nextId_++;
-  art_.emplace(id, std::move(art));
+  const std::uint64_t id = nextId_;
+  art.revision = ++revision_;
+  slots_.resize(id - firstId_ + 1);
+  slots_.back() = std::move(art);
+  ++nextId_;
+  ++count_;
   return makeHandle<AIArtHandle>(HandleKind::Art, id);
 }
 
 bool Document::remove(AIArtHandle art) {
   const std::uint64_t id = handleId(HandleKind::Art, art);
-  auto it = art_.find(id);
-  if (it == art_.end()) return false;
-  art_.erase(it);
+  std::optional<Art>* s = slot(id);
+  if (s == nullptr) return false;
+  s->reset();
+  --count_;
+  ++revision_;
   // The subpaths of a removed compound path go with it.
-  std::erase_if(art_, [id](const auto& entry) { return entry.second.parent == id; });
+  for (std::optional<Art>& other : slots_) {
+    if (other && other->parent == id) {
+      other.reset();
+      --count_;
+    }
+  }
   return true;
 }
 
 Art* Document::find(AIArtHandle art) {
-  auto it = art_.find(handleId(HandleKind::Art, art));
-  return it == art_.end() ? nullptr : &it->second;
+  std::optional<Art>* s = slot(handleId(HandleKind::Art, art));
+  return s != nullptr ? &**s : nullptr;
 }
 
 const Art* Document::find(AIArtHandle art) const {
-  auto it = art_.find(handleId(HandleKind::Art, art));
-  return it == art_.end() ? nullptr : &it->second;
+  const std::optional<Art>* s = slot(handleId(HandleKind::Art, art));
+  return s != nullptr ? &**s : nullptr;
 }
 
 bool Document::valid(AIArtHandle art) const { return find(art) != nullptr; }
@@ -58,18 +79,26 @@ std::uint64_t Document::id(AIArtHandle art) { return handleId(HandleKind::Art, a
 
 std::vector<AIArtHandle> Document::handles() const {
   std::vector<AIArtHandle> out;
-  out.reserve(art_.size());
-  for (const auto& entry : art_) out.push_back(makeHandle<AIArtHandle>(HandleKind::Art, entry.first));
+  out.reserve(count_);
+  for (std::size_t k = 0; k < slots_.size(); ++k)
+    if (slots_[k]) out.push_back(makeHandle<AIArtHandle>(HandleKind::Art, firstId_ + k));
   return out;
 }
 
 void Document::selectAll(bool selected) {
-  for (auto& entry : art_) entry.second.selected = selected;
+  for (std::optional<Art>& art : slots_)
+    if (art) art->selected = selected;
 }
 
-std::size_t Document::size() const { return art_.size(); }
+std::size_t Document::size() const { return count_; }
 
-void Document::clear() { art_.clear(); }  // ids keep counting: old handles stay dead
+// Ids keep counting: old handles stay dead.
+void Document::clear() {
+  slots_.clear();
+  firstId_ = nextId_;
+  count_ = 0;
+  ++revision_;
+}
 
 namespace {
 

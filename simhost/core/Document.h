@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <optional>
 #include <vector>
 
 #include "HostAPI.h"
@@ -24,6 +24,9 @@ struct Art {
   // subpath of it it is. The host itself does not look at these.
   int sourceIndex = -1;
   int subpathIndex = 0;
+  // Changes with every change of the geometry made through the host's path operations (see
+  // Document::touch), so that what shows the art redraws only what changed.
+  std::uint64_t revision = 0;
 };
 
 // The open document's art. Handles are never reused: a handle of deleted art stays invalid, and
@@ -48,9 +51,22 @@ class Document {
   std::size_t size() const;
   void clear();
 
+  // Marks the art's geometry as changed: it takes a revision higher than any before.
+  void touch(Art& art) { art.revision = ++revision_; }
+  // The highest revision given so far: nothing changed while it stays the same.
+  std::uint64_t revision() const { return revision_; }
+
  private:
+  // The art by id: slot k holds the art of id firstId_ + k, or none once it was removed. Ids are
+  // handed out in order, so a handle is found without a search.
   std::uint64_t nextId_ = 1;
-  std::map<std::uint64_t, Art> art_;  // ordered by id = document order
+  std::uint64_t firstId_ = 1;
+  std::vector<std::optional<Art>> slots_;
+  std::size_t count_ = 0;
+  std::uint64_t revision_ = 0;
+
+  std::optional<Art>* slot(std::uint64_t id);
+  const std::optional<Art>* slot(std::uint64_t id) const;
 };
 
 // The document window. The view shows the artwork point `center` at the middle of a window of

@@ -41,16 +41,22 @@ bool Faults::allocationRefused() {
 ASErr Faults::check(const char* operation) {
   if (operation == nullptr) operation = "";
   // Every call is counted, so the count is found through the caller's name pointer (a string
-  // literal at every call site): no string is built and no name compared but the one found.
-  auto site = sites_.find(operation);
-  if (site == sites_.end() || site->second->first != operation) {
-    auto* entry = &*callCounts_.try_emplace(operation, 0).first;
-    site = sites_.insert_or_assign(operation, entry).first;
+  // literal at every call site): no string is built and no name compared but the one found. A
+  // run of calls of one operation (a path written a segment at a time) finds it at once.
+  if (operation != lastName_ || lastSite_->first != operation) {
+    auto site = sites_.find(operation);
+    if (site == sites_.end() || site->second->first != operation) {
+      auto* entry = &*callCounts_.try_emplace(operation, 0).first;
+      site = sites_.insert_or_assign(operation, entry).first;
+    }
+    lastName_ = operation;
+    lastSite_ = site->second;
   }
-  ++site->second->second;
+  auto* const entry = lastSite_;
+  ++entry->second;
   if (callFaults_.empty()) return kNoErr;
 
-  const std::string& op = site->second->first;
+  const std::string& op = entry->first;
   ASErr answer = kNoErr;
   auto [first, last] = callFaults_.equal_range(op);
   for (auto it = first; it != last;) {

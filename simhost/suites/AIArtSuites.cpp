@@ -45,6 +45,7 @@ AIErr setPathSegmentCount(AIArtHandle path, int16_t count) {
     if (ASErr err = findPath(host, path, &art)) return err;
     if (count < 0) return kBadParameterErr;
     art->segments.resize(static_cast<std::size_t>(count), AIPathSegment{});
+    host.document().touch(*art);
     return kNoErr;
   });
 }
@@ -80,6 +81,7 @@ AIErr setPathSegments(AIArtHandle path, int16_t segNumber, int16_t count,
     if (end > art->segments.size()) art->segments.resize(end);
     std::memcpy(art->segments.data() + first, segments,
                 static_cast<std::size_t>(count) * sizeof(AIPathSegment));
+    host.document().touch(*art);
     return kNoErr;
   });
 }
