@@ -80,22 +80,35 @@ async function measure(name) {
   const rows = [];
   const start = Date.now();
   let second = 0;
-  let previous = await page.evaluate(() => ({ painted: window.sarvelloStats.framesPainted, latencies: window.sarvelloStats.latencies.length, steps: window.benchSteps.size, t: performance.now() }));
+  const sample = (from) => page.evaluate((from) => {
+    const s = window.sarvelloStats;
+    return { painted: s.framesPainted, latencies: s.latencies.length, lat: s.latencies.slice(from), steps: window.benchSteps.size,
+             t: performance.now(), bytes: s.bytesReceived, receiveMs: s.receiveMs, renderMs: s.renderMs };
+  }, from);
+  let previous = await sample(0);
+  // The plug-in stops the run with an alert once a path reaches its vertex limit: the stroke ends
+  // there, and the figures with it.
+  let limit = null;
+  const alert = page.getByRole('alertdialog');
   while (Date.now() - start < seconds * 1000) {
+    if (await alert.isVisible()) {
+      limit = { second: (Date.now() - start) / 1000, text: (await alert.textContent()).replace(/\s+/g, ' ').slice(0, 60) };
+      await alert.getByRole('button', { name: 'OK' }).click();
+      break;
+    }
     const a = ((Date.now() - start) / 1000) * 2 * Math.PI * 0.5;
     await page.mouse.move(cx + radius * Math.cos(a), cy + radius * Math.sin(a));
     if (Date.now() - start >= (second + 1) * 1000) {
       ++second;
-      const now = await page.evaluate((from) => ({
-        painted: window.sarvelloStats.framesPainted, latencies: window.sarvelloStats.latencies.length,
-        lat: window.sarvelloStats.latencies.slice(from), steps: window.benchSteps.size, t: performance.now(),
-      }), previous.latencies);
+      const now = await sample(previous.latencies);
       const shown = await status(page);
       const span = (now.t - previous.t) / 1000;
       rows.push({
         second, vertices: shown ? shown.vertices : NaN, step: shown ? shown.step : NaN,
         steps: (now.steps - previous.steps) / span, fps: (now.painted - previous.painted) / span,
         p50: percentile(now.lat, 0.5), p95: percentile(now.lat, 0.95),
+        kb: (now.bytes - previous.bytes) / 1024 / span, receive: (now.receiveMs - previous.receiveMs) / span / 10,
+        render: (now.renderMs - previous.renderMs) / span / 10,
       });
       previous = now;
     }
@@ -108,7 +121,9 @@ async function measure(name) {
     throw new Error(`${name}: the stroke did not stir the drawing (vertices ${first && first.vertices} → ${last && last.vertices})`);
   }
   // Steps the host made against steps the page showed, over the whole stroke.
-  return { name, rows, made: last.step - first.step, first, last };
+  // Steps made over the rows measured, read from the status line at their ends.
+  const end = rows.length ? rows[rows.length - 1] : last;
+  return { name, rows, made: end.step - first.step, first, last: end, limit };
 }
 
 for (const name of only ? [only] : ['sample', 'sheet']) {
@@ -116,9 +131,11 @@ for (const name of only ? [only] : ['sample', 'sheet']) {
   const shown = r.rows.reduce((sum, row) => sum + row.steps, 0);
   console.log(`\n${name}: a circular stroke held in the square for ${seconds} s (vertices ${r.first.vertices} → ${r.last.vertices}; ` +
               `steps made ${r.made}, shown ${Math.round(shown)}, ${((shown / Math.max(1, r.made)) * 100).toFixed(0)} %)`);
-  console.log('second | vertices | steps shown/s | frames shown/s | move→screen p50 | p95');
+  if (r.limit) console.log(`the vertex limit stopped the run after ${r.limit.second.toFixed(1)} s ("${r.limit.text}…")`);
+  console.log('second | vertices | steps shown/s | frames shown/s | move→screen p50 | p95 | received KB/s | reading % | making elements %');
   for (const row of r.rows) {
-    console.log(`${row.second} | ${row.vertices} | ${row.steps.toFixed(1)} | ${row.fps.toFixed(1)} | ${row.p50.toFixed(1)} ms | ${row.p95.toFixed(1)} ms`);
+    console.log(`${row.second} | ${row.vertices} | ${row.steps.toFixed(1)} | ${row.fps.toFixed(1)} | ${row.p50.toFixed(1)} ms | ${row.p95.toFixed(1)} ms | ` +
+                `${row.kb.toFixed(0)} | ${row.receive.toFixed(0)} | ${row.render.toFixed(0)}`);
   }
 }
 await browser.close();

@@ -42,8 +42,9 @@ ASErr Faults::check(const char* operation) {
   if (operation == nullptr) operation = "";
   // Every call is counted, so the count is found through the caller's name pointer (a string
   // literal at every call site): no string is built and no name compared but the one found. A
-  // run of calls of one operation (a path written a segment at a time) finds it at once.
-  if (operation != lastName_ || lastSite_->first != operation) {
+  // run of calls of one operation (a path written a segment at a time) finds it at once, by the
+  // pointer alone: a literal's text never changes.
+  if (operation != lastName_) {
     auto site = sites_.find(operation);
     if (site == sites_.end() || site->second->first != operation) {
       auto* entry = &*callCounts_.try_emplace(operation, 0).first;

@@ -38,7 +38,9 @@ class Faults {
 
   // Used by the host's suite functions.
   bool allocationRefused();         // counts one allocation; true when it is to be refused
-  ASErr check(const char* operation);  // counts one call of operation; the injected code or 0
+  // Counts one call of operation; the injected code or 0. `operation` is a string literal (its
+  // text, found by its address, never changes).
+  ASErr check(const char* operation);
   bool suiteLacking(const char* name, int32_t version) const;
   int calls(const std::string& operation) const;  // calls of operation counted so far
 

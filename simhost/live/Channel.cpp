@@ -81,7 +81,6 @@ void Channel::publish(std::shared_ptr<const Frame> frame) {
     frame_ = std::move(frame);
     listener = onPublish_;
   }
-  frameReady_.notify_all();
   if (listener) listener();
 }
 
@@ -90,11 +89,19 @@ void Channel::setPublishListener(std::function<void()> listener) {
   onPublish_ = std::move(listener);
 }
 
-std::shared_ptr<const Frame> Channel::frameAfter(std::uint64_t after, double seconds) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  frameReady_.wait_for(lock, span(seconds), [&] { return quit_ || (frame_ && frame_->seq > after); });
-  if (frame_ && frame_->seq > after) return frame_;
-  return nullptr;
+void Channel::addWaiter() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++waiters_;
+}
+
+void Channel::removeWaiter() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (waiters_ > 0) --waiters_;
+}
+
+bool Channel::frameWanted() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waiters_ > 0;
 }
 
 std::shared_ptr<const Frame> Channel::current() {
@@ -125,7 +132,6 @@ void Channel::quit() {
     quit_ = true;
   }
   inputReady_.notify_all();
-  frameReady_.notify_all();
   alertDone_.notify_all();
 }
 

@@ -15,14 +15,21 @@
 
 namespace simhost::live {
 
-// One picture of the host's state for the pages. Immutable once published; shapes whose path
-// data did not change since the previous frame share its string, so that a page's stream sends
-// only what changed.
+// One picture of the host's state for the pages. Immutable once published. A shape whose
+// geometry did not change since the previous frame shares its string, and each shape and the
+// selection carry the number of the frame that last changed them, so that a page is sent only
+// what changed since the frame it shows.
 struct Frame {
   std::uint64_t seq = 0;
   std::uint64_t document = 0;  // changes when another drawing is opened
-  std::vector<std::shared_ptr<const std::string>> shapes;  // path data, by shape
-  std::string state;  // JSON: view, overlay, tools, selection, panels, menu, alert, ...
+  // Each shape's geometry as the page gets it (live/PageExport.h), by shape, and the frame that
+  // last changed it.
+  std::vector<std::shared_ptr<const std::string>> shapes;
+  std::vector<std::uint64_t> shapeChanged;
+  // JSON: the selected shapes and each shape's path art, and the frame that last changed it.
+  std::shared_ptr<const std::string> selection;
+  std::uint64_t selectionChanged = 0;
+  std::string state;  // JSON: view, overlay, tools, panels, menu, alert, ...
 };
 
 class Channel {
@@ -42,10 +49,13 @@ class Channel {
 
   // User-interface thread: makes a frame the current one.
   void publish(std::shared_ptr<const Frame> frame);
-  // Server threads: the current frame once it is newer than `after` (waits up to `seconds`);
-  // none when there is no newer one by then or the host quits.
-  std::shared_ptr<const Frame> frameAfter(std::uint64_t after, double seconds);
   std::shared_ptr<const Frame> current();
+  // Server threads: a page begins or ends waiting for a frame newer than the one it shows. The
+  // user-interface thread makes frames only while some page waits: one that nobody would be
+  // sent costs nothing.
+  void addWaiter();
+  void removeWaiter();
+  bool frameWanted() const;
 
   // The modal alert. User-interface thread: shows alert number `alert` (from 1) and waits until a
   // page dismisses it or the host quits. Server threads: dismiss the alert shown now, named by
@@ -53,7 +63,7 @@ class Channel {
   void waitForAlert(std::uint64_t alert);
   bool dismissAlert(std::uint64_t alert);
 
-  // Told after every publish, on the publishing thread (the server wakes its streams).
+  // Told after every publish, on the publishing thread (the server wakes its waits).
   void setPublishListener(std::function<void()> listener);
 
   // Asked to quit (Ctrl-C, SIGTERM, the page's Quit). Wakes every waiter.
@@ -63,11 +73,11 @@ class Channel {
  private:
   mutable std::mutex mutex_;
   std::condition_variable inputReady_;
-  std::condition_variable frameReady_;
   std::condition_variable alertDone_;
   std::deque<Task> tasks_;
   std::shared_ptr<const Frame> frame_;
   std::uint64_t shownAlert_ = 0;  // the alert waited in now, or 0
+  int waiters_ = 0;               // pages waiting for a newer frame
   std::function<void()> onPublish_;
   bool quit_ = false;
 };

@@ -313,24 +313,14 @@ const char* httpReason(int status) {
   }
 }
 
-std::string formatHead(const HttpResponse& response, std::optional<std::size_t> length, bool close) {
+std::string formatHead(const HttpResponse& response, std::size_t length, bool close) {
   std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + httpReason(response.status) + "\r\n";
   if (!response.type.empty()) out += "Content-Type: " + response.type + "\r\n";
-  if (length) {
-    out += "Content-Length: " + std::to_string(*length) + "\r\n";
-  } else {
-    out += "Transfer-Encoding: chunked\r\n";
-  }
+  if (response.status != 204) out += "Content-Length: " + std::to_string(length) + "\r\n";
   out += "X-Content-Type-Options: nosniff\r\n";
   for (const auto& [name, value] : response.headers) out += name + ": " + value + "\r\n";
   if (close) out += "Connection: close\r\n";
   return out + "\r\n";
-}
-
-std::string chunk(const std::string& data) {
-  char size[24];
-  std::snprintf(size, sizeof size, "%zx\r\n", data.size());
-  return size + data + "\r\n";
 }
 
 std::string jsonString(const std::string& text) {

@@ -5,7 +5,6 @@
 #define SARVELLO_SIMHOST_LIVE_HTTPPARSE_H
 
 #include <cstddef>
-#include <optional>
 #include <string>
 
 #include "live/HttpServer.h"
@@ -58,11 +57,9 @@ class BodyReader {
 // Whether the connection stays open after this request's answer.
 bool wantsKeepAlive(const HttpRequest& request);
 
-// The head of an answer: status line and headers, with Content-Length when a length is given,
-// else chunked.
-std::string formatHead(const HttpResponse& response, std::optional<std::size_t> length, bool close);
-// One chunk of a chunked body.
-std::string chunk(const std::string& data);
+// The head of an answer of `length` bytes: status line and headers (no length for a 204, which
+// has no body).
+std::string formatHead(const HttpResponse& response, std::size_t length, bool close);
 // A text as a JSON string, quoted and escaped.
 std::string jsonString(const std::string& text);
 

@@ -37,7 +37,10 @@ constexpr double kLingerSeconds = 2;
 void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
 
 struct Connection {
-  enum class State { Head, Body, Answering, Writing, Streaming, Closing };
+  // Head: waiting for a request's head (or idle); Body: reading its body; Answering: ready to
+  // be answered; Waiting: a worker or a wait is making the answer; Writing: the answer goes out;
+  // Closing: done, waiting for the client to close.
+  enum class State { Head, Body, Answering, Waiting, Writing, Closing };
   int fd = -1;
   std::uint64_t id = 0;
   State state = State::Head;
@@ -48,10 +51,12 @@ struct Connection {
   std::size_t sent = 0;        // of out
   bool closeAfterWrite = false;
   bool keepAlive = true;       // the client's wish for the request in progress
+  bool trusted = false;        // a request on it carried the run's token
+  bool working = false;        // a worker is answering its request
   HttpRequest request;
   HttpHandler::Route route;
   BodyReader body;
-  std::unique_ptr<HttpStream> stream;
+  std::unique_ptr<HttpWait> wait;
 };
 
 }  // namespace
@@ -120,7 +125,10 @@ struct HttpServer::Impl {
         if (revents == 0) continue;
         auto it = connections.find(ids[k]);
         if (it == connections.end()) continue;
-        if ((revents & (POLLERR | POLLNVAL)) != 0) {
+        if ((revents & (POLLERR | POLLNVAL)) != 0 ||
+            ((revents & POLLHUP) != 0 && it->second.state != Connection::State::Head &&
+             it->second.state != Connection::State::Body)) {
+          // The client has gone: whatever was being made for it is dropped.
           close(it->first);
           continue;
         }
@@ -128,7 +136,7 @@ struct HttpServer::Impl {
         if ((revents & (POLLIN | POLLHUP)) != 0) read(it->second);
       }
       if (polled[0].revents != 0) accept();
-      feedStreams();
+      feedWaits();
       expire();
     }
     for (auto& [id, c] : connections) ::close(c.fd);
@@ -154,19 +162,25 @@ struct HttpServer::Impl {
     }
   }
 
-  // Closes the connection that has waited longest for a request's head (idle or slow), so that a
-  // new one can come in. False when every connection is busy with a request.
+  // Closes a connection so that a new one can come in: one already done, else the oldest that
+  // never carried the run's token (a client of the page's files, or a stranger, whatever it is
+  // doing), else the oldest idle between requests or slow to send one. False when every
+  // connection is the page's and busy with a request.
   bool makeRoom() {
-    Connection* oldest = nullptr;
+    Connection* stranger = nullptr;
+    Connection* idle = nullptr;
     for (auto& [id, c] : connections) {
       if (c.state == Connection::State::Closing) {
         close(id);
         return true;
       }
-      if (c.state == Connection::State::Head && (oldest == nullptr || c.since < oldest->since)) oldest = &c;
+      if (c.working) continue;  // its worker will look for it
+      if (!c.trusted && (stranger == nullptr || c.since < stranger->since)) stranger = &c;
+      if (c.state == Connection::State::Head && (idle == nullptr || c.since < idle->since)) idle = &c;
     }
-    if (oldest == nullptr) return false;
-    close(oldest->id);
+    Connection* chosen = stranger != nullptr ? stranger : idle;
+    if (chosen == nullptr) return false;
+    close(chosen->id);
     return true;
   }
 
@@ -179,6 +193,9 @@ struct HttpServer::Impl {
 
   void read(Connection& c) {
     char buffer[64 * 1024];
+    if (c.state != Connection::State::Head && c.state != Connection::State::Body &&
+        c.state != Connection::State::Closing)
+      return;  // a request is being answered: what the client sends next waits its turn
     if (c.state == Connection::State::Closing) {
       // What the client still sends after its answer is dropped until it closes its side, so
       // that the answer is not lost to a reset.
@@ -232,6 +249,7 @@ struct HttpServer::Impl {
     c.in.erase(0, end);
     c.keepAlive = wantsKeepAlive(c.request);
     c.route = handler.route(c.request);
+    if (c.route.trusted) c.trusted = true;
     if (c.route.kind == HttpHandler::Route::Refuse) {
       respond(c, c.route.refusal, true);
       return false;
@@ -282,13 +300,26 @@ struct HttpServer::Impl {
         }
         queued.emplace_back(c.id, std::move(c.request));
         c.request = HttpRequest{};
+        c.state = Connection::State::Waiting;
+        c.working = true;
         // Its worker answers; the deadline is the worker's business.
         c.deadline = Clock::time_point::max();
         work.notify_one();
         break;
       }
-      case HttpHandler::Route::Stream:
-        openStream(c);
+      case HttpHandler::Route::Wait:
+        try {
+          c.wait = handler.openWait(c.request);
+        } catch (const std::exception&) {
+          c.wait.reset();
+        }
+        if (!c.wait) {
+          refuse(c, 500, "the host cannot answer this");
+          return;
+        }
+        c.state = Connection::State::Waiting;
+        c.deadline = Clock::time_point::max();
+        feedWait(c);
         break;
       case HttpHandler::Route::Refuse:
         break;
@@ -306,59 +337,29 @@ struct HttpServer::Impl {
     }
   }
 
-  void openStream(Connection& c) {
-    // The oldest stream makes room for a new one beyond the bound.
-    std::size_t streams = 0;
-    Connection* oldest = nullptr;
-    for (auto& [id, other] : connections) {
-      if (other.state != Connection::State::Streaming) continue;
-      ++streams;
-      if (oldest == nullptr || other.since < oldest->since) oldest = &other;
-    }
-    if (streams >= limits.maxStreams && oldest != nullptr) close(oldest->id);
-    HttpResponse head;
+  // A waiting answer that is ready goes out as any other answer.
+  void feedWait(Connection& c) {
+    HttpResponse response;
+    bool ready = false;
     try {
-      c.stream = handler.openStream(c.request, &head);
+      ready = c.wait->ready(&response);
     } catch (const std::exception&) {
-      c.stream.reset();
+      response = HttpResponse{500, "application/json", {}, R"({"error":"the host could not answer"})"};
+      ready = true;
     }
-    if (!c.stream) {
-      HttpResponse failed;
-      failed.status = 500;
-      failed.body = R"({"error":"the stream could not be opened"})";
-      respond(c, failed, true);
-      return;
-    }
-    c.out = formatHead(head, std::nullopt, false);
-    c.sent = 0;
-    c.state = Connection::State::Streaming;
-    c.since = Clock::now();
-    c.deadline = after(limits.writeSeconds);
+    if (!ready) return;
+    c.wait.reset();
+    respond(c, response, false);
   }
 
-  void feedStreams() {
-    std::vector<std::uint64_t> ended;
-    for (auto& [id, c] : connections) {
-      if (c.state != Connection::State::Streaming || c.sent < c.out.size()) continue;
-      if (c.stream->ended()) {
-        ended.push_back(id);
-        continue;
-      }
-      std::string part;
-      bool got = false;
-      try {
-        got = c.stream->next(&part);
-      } catch (const std::exception&) {
-        ended.push_back(id);
-        continue;
-      }
-      if (!got || part.empty()) continue;
-      c.out = chunk(part);
-      c.sent = 0;
-      c.deadline = after(limits.writeSeconds);
-      write(c);
+  void feedWaits() {
+    std::vector<std::uint64_t> waiting;
+    for (auto& [id, c] : connections)
+      if (c.wait) waiting.push_back(id);
+    for (std::uint64_t id : waiting) {
+      auto it = connections.find(id);
+      if (it != connections.end() && it->second.wait) feedWait(it->second);
     }
-    for (std::uint64_t id : ended) close(id);
   }
 
   void refuse(Connection& c, int status, const std::string& why) {
@@ -371,7 +372,7 @@ struct HttpServer::Impl {
   void respond(Connection& c, const HttpResponse& response, bool closeAfter) {
     const bool keepAlive = !closeAfter && c.keepAlive;
     c.out += formatHead(response, response.body.size(), !keepAlive);
-    c.out += response.body;
+    if (response.status != 204) c.out += response.body;
     c.closeAfterWrite = !keepAlive;
     c.state = Connection::State::Writing;
     c.deadline = after(limits.writeSeconds);
@@ -391,10 +392,6 @@ struct HttpServer::Impl {
     }
     c.out.clear();
     c.sent = 0;
-    if (c.state == Connection::State::Streaming) {
-      c.deadline = Clock::time_point::max();
-      return true;
-    }
     if (c.state != Connection::State::Writing) return true;
     if (c.closeAfterWrite) {
       // Our side is done; the connection goes once the client closes its side, or soon.
@@ -423,6 +420,7 @@ struct HttpServer::Impl {
     for (auto& [id, response] : done) {
       auto it = connections.find(id);
       if (it == connections.end()) continue;  // the client went away meanwhile
+      it->second.working = false;
       respond(it->second, response, false);
     }
   }

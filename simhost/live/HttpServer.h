@@ -5,16 +5,16 @@
 // time, one that never reads its answer and one that only holds its connection open each cost a
 // slot and a buffer, never a thread. Every stage has a deadline (the request's head, its body,
 // the answer's delivery, an idle connection), the number of connections is bounded (when it is
-// reached, the oldest connection still waiting for its request's head or idle between requests
-// makes room), and every body is counted as it arrives and stopped at its route's limit.
+// reached, a connection that never carried the run's token makes room, oldest first, or else the
+// oldest one idle between requests), and every body is counted as it arrives and stopped at its
+// route's limit.
 //
 // The server asks its handler about each request twice. When the head has arrived, before a byte
 // of the body is read, `route` decides: refuse (the answer goes out at once and the connection
 // closes), answer quickly on the server's thread, answer on a worker thread (for work that may
-// wait, such as a call to the host's user-interface thread), or open a stream. Streams (the
-// page's frames) stay open and are written whenever the stream has something new and the
-// client has taken what was sent before: a stream whose client reads slowly skips what it
-// missed rather than queueing it.
+// wait, such as a call to the host's user-interface thread), wait for something to happen
+// without holding a thread (the page's next frame). A page that asks for its next frame only
+// when it has shown the last one gets the newest there is: nothing is queued for a slow page.
 #ifndef SARVELLO_SIMHOST_LIVE_HTTPSERVER_H
 #define SARVELLO_SIMHOST_LIVE_HTTPSERVER_H
 
@@ -48,16 +48,13 @@ struct HttpResponse {
   std::string body;
 };
 
-// A long answer whose parts the server writes as they come.
-class HttpStream {
+// An answer that waits for something to happen (the page's next frame): the server asks it
+// whether it is ready whenever it is woken (HttpServer::wake) or a second has passed.
+class HttpWait {
  public:
-  virtual ~HttpStream() = default;
-  // The next part to send, when there is one; false when there is nothing new. Called on the
-  // server's thread whenever the client has taken the previous part and the server was woken
-  // (HttpServer::wake) or a second has passed, so that a stream can send a heartbeat.
-  virtual bool next(std::string* part) = 0;
-  // Whether the stream has ended (the server then closes the connection).
-  virtual bool ended() const = 0;
+  virtual ~HttpWait() = default;
+  // The answer, once there is one; false while it waits.
+  virtual bool ready(HttpResponse* response) = 0;
 };
 
 class HttpHandler {
@@ -65,29 +62,31 @@ class HttpHandler {
   virtual ~HttpHandler() = default;
 
   struct Route {
-    enum Kind { Refuse, Quick, Worker, Stream } kind = Refuse;
+    enum Kind { Refuse, Quick, Worker, Wait } kind = Refuse;
     std::size_t maxBody = 0;  // the most the body may hold, counted after any decoding
     HttpResponse refusal;     // Refuse: the answer
+    // The request proved who sent it (it carried the run's token). When every connection is
+    // taken, those that never did are the first closed to make room.
+    bool trusted = false;
   };
   // When the request's head (method, path, query, headers) has arrived; its body is empty.
   virtual Route route(const HttpRequest& head) = 0;
   // The answer of a Quick route (on the server's thread) or a Worker route (on a worker thread,
   // where it may wait).
   virtual HttpResponse answer(const HttpRequest& request) = 0;
-  // A Stream route's stream, and the head of its answer (status, type, headers).
-  virtual std::unique_ptr<HttpStream> openStream(const HttpRequest& request, HttpResponse* head) = 0;
+  // A Wait route's wait.
+  virtual std::unique_ptr<HttpWait> openWait(const HttpRequest& request) = 0;
 };
 
 struct HttpLimits {
   std::size_t maxConnections = 128;
-  std::size_t maxStreams = 8;       // a new stream beyond them ends the oldest
   std::size_t maxHead = 32 * 1024;  // request line and headers
   std::size_t maxQueued = 64;       // Worker requests waiting for a worker; more are refused (503)
   int workers = 4;
   double headSeconds = 5;    // from a request's first byte to the end of its head
   double idleSeconds = 15;   // a connection without a request in progress
   double bodySeconds = 60;   // from the end of the head to the end of the body
-  double writeSeconds = 30;  // an answer, or a stream's part, not taken by its client
+  double writeSeconds = 30;  // an answer not taken by its client
 };
 
 class HttpServer {
@@ -105,7 +104,7 @@ class HttpServer {
   void stop();
   int port() const;
 
-  // Streams may have something new: the server's thread asks them (any thread may call this).
+  // Waits may be ready: the server's thread asks them (any thread may call this).
   void wake();
 
   struct Impl;

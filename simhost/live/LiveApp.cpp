@@ -119,6 +119,9 @@ bool LiveApp::begin(const std::string& svgText, const std::string& name, std::st
   if (screen_.first > 0) fitScreen(screen_.first, screen_.second);
   ++document_;
   shapes_.clear();
+  revisions_.clear();
+  shapeChanged_.clear();
+  selection_.reset();
   drawsSeen_ = -1;
   publish();
   return true;
@@ -152,7 +155,7 @@ void LiveApp::showAlert(const Alert& alert) {
   alert_ = std::make_unique<ShownAlert>();
   alert_->id = ++alerts_;
   alert_->alert = alert;
-  publish();
+  publish(true);
   channel_.waitForAlert(alert_->id);
   alert_.reset();
   publish();
@@ -484,36 +487,79 @@ std::string LiveApp::stateJson() const {
   json messages = json::array();
   for (const auto& [n, text] : messages_) messages.push_back({{"id", n}, {"text", text}});
   state["messages"] = messages;
-  state["selected"] = selected_;
-  state["shapePaths"] = shapePaths_;
+  state["showEdges"] = host.view().showEdges != 0;
   state["vertices"] = runner_->vertices();
   state["events"] = recording_.size();
   state["inputs"] = inputs_;
   return state.dump();
 }
 
-void LiveApp::publish() {
+void LiveApp::publish(bool force) {
   if (!runner_ || !runner_->drawing()) return;
-  auto frame = std::make_shared<Frame>();
-  frame->seq = ++seq_;
-  frame->document = document_;
-  const std::vector<PageShape> shapes = pageShapes(*runner_->drawing(), runner_->host().document());
-  std::vector<std::shared_ptr<const std::string>> data(shapes.size());
-  selected_.clear();
-  shapePaths_.clear();
-  for (std::size_t k = 0; k < shapes.size(); ++k) {
-    shapePaths_.push_back(shapes[k].paths);
-    if (k < shapes_.size() && shapes_[k] && *shapes_[k] == shapes[k].d) {
-      data[k] = shapes_[k];
-    } else {
-      data[k] = std::make_shared<const std::string>(shapes[k].d);
-    }
-    if (shapes[k].selected) selected_.push_back(k);
+  // A frame is made only for a page that waits for one (or for an alert, which the page must
+  // see before it can be answered); until then the picture is only marked as behind.
+  if (!force && !channel_.frameWanted()) {
+    stale_ = true;
+    return;
   }
-  shapes_ = data;
-  frame->shapes = std::move(data);
-  frame->state = stateJson();
+  stale_ = false;
+  const std::uint64_t seq = seq_ + 1;
+  bool changed = false;
+  const svg::Drawing& drawing = *runner_->drawing();
+  const Document& document = runner_->host().document();
+  const ViewState& view = runner_->host().view();
+  // Only the shapes whose geometry changed, or all of them when the zoom changed, are encoded
+  // anew, and a shape whose bytes came out the same keeps the last frame's: what the page could
+  // not tell apart is not sent again.
+  const std::vector<PageShape> shapes = pageShapes(drawing, document);
+  const bool zoomed = view.zoom != encodedZoom_;
+  encodedZoom_ = view.zoom;
+  if (shapes_.size() != shapes.size()) changed = true;
+  shapes_.resize(shapes.size());
+  revisions_.resize(shapes.size(), 0);
+  shapeChanged_.resize(shapes.size(), 0);
+  std::vector<std::size_t> selected;
+  std::vector<std::vector<std::size_t>> shapePaths;
+  shapePaths.reserve(shapes.size());
+  for (std::size_t k = 0; k < shapes.size(); ++k) {
+    shapePaths.push_back(shapes[k].paths);
+    const bool regrouped = k >= shapePaths_.size() || shapePaths_[k] != shapes[k].paths;
+    if (!shapes_[k] || zoomed || regrouped || revisions_[k] != shapes[k].revision) {
+      std::string bytes = encodeShape(drawing, k, document, pixelsPerUnit(drawing, k, view));
+      if (!shapes_[k] || *shapes_[k] != bytes) {
+        shapes_[k] = std::make_shared<const std::string>(std::move(bytes));
+        shapeChanged_[k] = seq;
+        changed = true;
+      }
+      revisions_[k] = shapes[k].revision;
+    }
+    if (shapes[k].selected) selected.push_back(k);
+  }
+  if (!selection_ || selected != selected_ || shapePaths != shapePaths_) {
+    selected_ = std::move(selected);
+    shapePaths_ = std::move(shapePaths);
+    selection_ = std::make_shared<const std::string>(json{{"selected", selected_}, {"shapePaths", shapePaths_}}.dump());
+    selectionChanged_ = seq;
+    changed = true;
+  }
+  std::string state = stateJson();
+  // A frame the same as the last is not made: a page waiting for one waits on.
+  if (!changed && state == lastState_) return;
+  lastState_ = state;
+  seq_ = seq;
+  auto frame = std::make_shared<Frame>();
+  frame->seq = seq;
+  frame->document = document_;
+  frame->shapes = shapes_;
+  frame->shapeChanged = shapeChanged_;
+  frame->selection = selection_;
+  frame->selectionChanged = selectionChanged_;
+  frame->state = std::move(state);
   channel_.publish(std::move(frame));
+}
+
+void LiveApp::publishIfBehind() {
+  if (stale_) publish();
 }
 
 }  // namespace simhost::live

@@ -78,6 +78,9 @@ class LiveApp {
   Reply documentSvg();
   Reply toolIcon();
   Reply cursorImage();
+  // A page has begun to wait for a frame: the picture is published if it changed since the
+  // last frame, which was not made while no page waited.
+  void publishIfBehind();
 
   // The session recorded since the drawing was opened.
   const session::Recording& recording() const { return recording_; }
@@ -93,7 +96,7 @@ class LiveApp {
   void showAlert(const Alert& alert);
   void fitScreen(int width, int height);
   void note(const std::string& line);
-  void publish();
+  void publish(bool force = false);
   std::string stateJson() const;
   // The cursor the plug-in set last, as its resource gives it; none before it sets one.
   std::optional<sarvello::res::Cursor> cursor() const;
@@ -105,9 +108,16 @@ class LiveApp {
   session::Recording recording_;
   std::uint64_t document_ = 0;
   std::uint64_t seq_ = 0;
-  std::vector<std::shared_ptr<const std::string>> shapes_;
+  std::vector<std::shared_ptr<const std::string>> shapes_;  // each shape as the page gets it
+  std::vector<std::uint64_t> revisions_;  // the geometry's revision each was encoded at
+  double encodedZoom_ = 0;                // the view's zoom they were encoded for
+  std::vector<std::uint64_t> shapeChanged_;  // the frame that last changed each
   std::vector<std::size_t> selected_;  // shapes with a selected path
   std::vector<std::vector<std::size_t>> shapePaths_;  // each shape's path art, by place
+  std::shared_ptr<const std::string> selection_;  // the two as the page gets them
+  std::uint64_t selectionChanged_ = 0;
+  std::string lastState_;  // the last frame's state
+  bool stale_ = false;     // something changed that no frame shows yet
   struct ShownAlert {
     std::uint64_t id = 0;
     Alert alert;

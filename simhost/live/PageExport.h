@@ -1,9 +1,11 @@
 // The drawing as the page of `sarvello-host open` shows it: the document's SVG with every shape a
-// <path data-shape="K">, and each shape's current path data for the frames that follow.
+// <path data-shape="K">, and each shape's current geometry for the frames that follow, reduced to
+// what the page's view can show.
 #ifndef SARVELLO_SIMHOST_LIVE_PAGEEXPORT_H
 #define SARVELLO_SIMHOST_LIVE_PAGEEXPORT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,15 +14,32 @@
 
 namespace simhost::live {
 
-// Each shape of the file (an element that became art), in the file's order: its path data now
-// in its own coordinates, the places of its path art in Drawing::paths(), and whether any of
-// them is selected.
+// Each shape of the file (an element that became art), in the file's order: the places of its
+// path art in Drawing::paths(), whether any of them is selected, and the highest revision of
+// their geometry (Art::revision), which tells whether the shape changed.
 struct PageShape {
-  std::string d;
   std::vector<std::size_t> paths;
   bool selected = false;
+  std::uint64_t revision = 0;
 };
 std::vector<PageShape> pageShapes(const svg::Drawing& drawing, const Document& document);
+
+// How many pixels of the view one unit of the shape's own coordinates may span at most.
+double pixelsPerUnit(const svg::Drawing& drawing, std::size_t shape, const ViewState& view);
+
+// Shape `shape`'s geometry now, in its own coordinates, for the page to draw. Each subpath is
+// kept as it is when it holds curves; a polyline (what the tool makes of a path) is reduced to
+// the points that keep it within a quarter of a view pixel of where it runs, for a view that
+// shows a unit of the shape as `pixels` pixels, so that what the page receives and draws follows
+// the screen, not the number of vertices. A view zoomed in asks for the detail again.
+//
+// The form, little-endian: u32 subpaths, a u8 of the decimals that keep the shape's precision at
+// that zoom, three bytes of padding; then each subpath: u8 flags (1 closed, 2 curves), three
+// bytes of padding, u32 anchors, and each anchor's point as two f32 (with curves: point, in
+// control, out control, six f32), rounded to those decimals: a shape whose points moved by less
+// than the page can show encodes to the same bytes.
+std::string encodeShape(const svg::Drawing& drawing, std::size_t shape, const Document& document,
+                        double pixels);
 
 // The drawing as svg::exportSvgForView gives it with user space mapped one to one, with every
 // shape a <path> carrying data-shape="K", K its place in pageShapes().

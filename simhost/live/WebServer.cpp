@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <cstdio>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <random>
 
@@ -20,7 +21,8 @@ using nlohmann::json;
 constexpr double kCallSeconds = 30;
 // A stream that had nothing new for this long is sent a heartbeat, so that the page can tell a
 // quiet host from a gone one.
-constexpr double kHeartbeatSeconds = 15;
+// How long a page's request for its next frame waits for one.
+constexpr double kFrameWaitSeconds = 15;
 // Small bodies: an alert's answer, the page's Quit.
 constexpr std::size_t kMaxSmall = 4096;
 
@@ -78,63 +80,109 @@ HttpHandler::Route take(HttpHandler::Route::Kind kind, std::size_t maxBody = 0) 
   HttpHandler::Route route;
   route.kind = kind;
   route.maxBody = maxBody;
+  route.trusted = true;
   return route;
 }
 
-// What a page's stream has been sent so far.
-struct Sent {
-  std::uint64_t seq = 0;
-  std::uint64_t document = 0;
-  std::vector<std::shared_ptr<const std::string>> shapes;
-};
+void put32(std::string& out, std::uint32_t v) {
+  const char bytes[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                         static_cast<char>(v >> 24)};
+  out.append(bytes, 4);
+}
 
-// The message for a frame: the state whole, and the path data of the shapes whose data is not
-// what this stream sent last (all of them on a new stream or a new document).
-std::string frameMessage(const Frame& frame, Sent& sent) {
-  const bool full = sent.document != frame.document;
-  std::string out = "data: {\"seq\":" + std::to_string(frame.seq) + ",\"document\":" +
-                    std::to_string(frame.document) + ",\"full\":" + (full ? "true" : "false") +
-                    ",\"count\":" + std::to_string(frame.shapes.size()) + ",\"shapes\":{";
-  bool first = true;
+void putNumber(std::string& out, double v) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  put32(out, static_cast<std::uint32_t>(bits));
+  put32(out, static_cast<std::uint32_t>(bits >> 32));
+}
+
+void putText(std::string& out, const std::string& text) {
+  put32(out, static_cast<std::uint32_t>(text.size()));
+  out += text;
+  out.append((4 - out.size() % 4) % 4, '\0');
+}
+
+// A frame for a page that shows frame `after` of document `document`, in the binary form the
+// page reads (little-endian, each part starting on four bytes): u8 1 when everything is sent (the
+// page shows another document, or nothing yet), three bytes of padding; f64 the frame's number
+// and its document's; u32 the number of shapes; the state's JSON, the selection's JSON (empty
+// when the page has it already), each as u32 its length and its bytes; u32 the number of shapes
+// sent, then each: u32 its place and its geometry (PageExport.h) as u32 its length and its
+// bytes. Only what changed since frame `after` is sent.
+std::string frameAfter(const Frame& frame, std::uint64_t after, std::uint64_t document) {
+  const bool full = after == 0 || after > frame.seq || document != frame.document;
+  std::vector<std::size_t> changed;
+  std::size_t bytes = 64 + frame.state.size() + frame.selection->size();
   for (std::size_t k = 0; k < frame.shapes.size(); ++k) {
-    if (!full && k < sent.shapes.size() && sent.shapes[k] == frame.shapes[k]) continue;
-    if (!first) out += ',';
-    first = false;
-    out += '"' + std::to_string(k) + "\":" + json(*frame.shapes[k]).dump();
+    if (full || frame.shapeChanged[k] > after) {
+      changed.push_back(k);
+      bytes += 12 + frame.shapes[k]->size();
+    }
   }
-  out += "},\"state\":" + frame.state + "}\n\n";
-  sent.seq = frame.seq;
-  sent.document = frame.document;
-  sent.shapes = frame.shapes;
+  std::string out;
+  out.reserve(bytes);
+  out.push_back(full ? 1 : 0);
+  out.append(3, '\0');
+  putNumber(out, static_cast<double>(frame.seq));
+  putNumber(out, static_cast<double>(frame.document));
+  put32(out, static_cast<std::uint32_t>(frame.shapes.size()));
+  putText(out, frame.state);
+  putText(out, full || frame.selectionChanged > after ? *frame.selection : std::string());
+  put32(out, static_cast<std::uint32_t>(changed.size()));
+  for (const std::size_t k : changed) {
+    put32(out, static_cast<std::uint32_t>(k));
+    putText(out, *frame.shapes[k]);
+  }
   return out;
 }
 
-// The page's frames as server-sent events: the newest frame whenever the page has taken the
-// last one, so that a page that reads slowly skips frames instead of falling behind.
-class FrameStream : public HttpStream {
+// A page's request for the frame after the one it shows: answered as soon as there is a newer
+// one, with no content after a while without one (the page asks again), so that a page that is
+// slow to show frames is sent the newest when it is ready for it, never a queue of old ones.
+class FrameWait : public HttpWait {
  public:
-  explicit FrameStream(Channel& channel) : channel_(channel) {}
-
-  bool next(std::string* part) override {
-    const auto now = std::chrono::steady_clock::now();
-    const std::shared_ptr<const Frame> frame = channel_.current();
-    if (frame && frame->seq > sent_.seq) {
-      *part = frameMessage(*frame, sent_);
-    } else if (now - last_ > std::chrono::duration<double>(kHeartbeatSeconds)) {
-      *part = ": still here\n\n";
-    } else {
-      return false;
-    }
-    last_ = now;
-    return true;
+  FrameWait(Channel& channel, std::uint64_t after, std::uint64_t document)
+      : channel_(channel), after_(after), document_(document) {
+    channel_.addWaiter();
   }
-  bool ended() const override { return channel_.quitting(); }
+  ~FrameWait() override { channel_.removeWaiter(); }
+  FrameWait(const FrameWait&) = delete;
+  FrameWait& operator=(const FrameWait&) = delete;
+
+  bool ready(HttpResponse* response) override {
+    const std::shared_ptr<const Frame> frame = channel_.current();
+    if (frame && (frame->seq > after_ || frame->document != document_)) {
+      response->type = "application/octet-stream";
+      response->headers.emplace_back("Cache-Control", "no-store");
+      response->body = frameAfter(*frame, after_, document_);
+      return true;
+    }
+    if (channel_.quitting() || std::chrono::steady_clock::now() - begun_ > std::chrono::duration<double>(kFrameWaitSeconds)) {
+      response->status = 204;
+      return true;
+    }
+    return false;
+  }
 
  private:
   Channel& channel_;
-  Sent sent_;
-  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+  std::uint64_t after_, document_;
+  std::chrono::steady_clock::time_point begun_ = std::chrono::steady_clock::now();
 };
+
+// A whole number from a request's query: false when it is given and is not one.
+bool countParam(const HttpRequest& request, const char* name, std::uint64_t* value) {
+  *value = 0;
+  const std::string* text = request.param(name);
+  if (text == nullptr) return true;
+  if (text->empty() || text->size() > 19) return false;
+  for (const char c : *text) {
+    if (c < '0' || c > '9') return false;
+    *value = *value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -180,7 +228,11 @@ HttpHandler::Route WebServer::route(const HttpRequest& head) {
   const std::string name = head.path.size() > 1 ? head.path.substr(1) : std::string();
   const std::vector<std::string>& files = pageFileNames();
   const bool pageFile = name != "index.html" && std::find(files.begin(), files.end(), name) != files.end();
-  if (head.method == "GET" && pageFile) return take(Route::Quick);
+  if (head.method == "GET" && pageFile) {
+    Route open = take(Route::Quick);
+    open.trusted = false;
+    return open;
+  }
 
   const std::string* given = head.param("token");
   if (given == nullptr) given = head.header("x-sarvello-token");
@@ -189,7 +241,12 @@ HttpHandler::Route WebServer::route(const HttpRequest& head) {
   const std::string& path = head.path;
   if (head.method == "GET") {
     if (path == "/") return take(Route::Quick);
-    if (path == "/api/events") return take(Route::Stream);
+    if (path == "/api/frame") {
+      std::uint64_t number = 0;
+      if (!countParam(head, "after", &number) || !countParam(head, "document", &number))
+        return refuse(400, "after and document are frame and document numbers");
+      return take(Route::Wait);
+    }
     if (path == "/api/document.svg" || path == "/api/icon.png" || path == "/api/cursor.png" ||
         path == "/api/save/drawing" || path == "/api/save/picture" || path == "/api/save/session")
       return take(Route::Worker);
@@ -261,10 +318,15 @@ HttpResponse WebServer::answer(const HttpRequest& request) {
   return onUiThread([&] { return app_.openDrawing(request.body, name); });
 }
 
-std::unique_ptr<HttpStream> WebServer::openStream(const HttpRequest&, HttpResponse* head) {
-  head->type = "text/event-stream";
-  head->headers.emplace_back("Cache-Control", "no-store");
-  return std::make_unique<FrameStream>(channel_);
+std::unique_ptr<HttpWait> WebServer::openWait(const HttpRequest& request) {
+  std::uint64_t after = 0, document = 0;  // checked by route()
+  countParam(request, "after", &after);
+  countParam(request, "document", &document);
+  auto wait = std::make_unique<FrameWait>(channel_, after, document);
+  // Frames are made only while a page waits for one: the user-interface thread makes the one
+  // this page waits for if the picture changed since the last.
+  channel_.post([this] { app_.publishIfBehind(); });
+  return wait;
 }
 
 }  // namespace simhost::live

@@ -1,8 +1,7 @@
 // The web server of sarvello-host open: serves the page and hands the user's input to the
 // host's user-interface thread through the Channel. It listens on the loopback address only, and
 // answers only requests that name the served address as their Host, come from no other site, and
-// carry the run's token (the page keeps it from its address and sends it with every request and
-// stream; the page's static script and style alone need none). A request that fails these checks
+// carry the run's token (the page keeps it from its address and sends it with every request; the page's static script and style alone need none). A request that fails these checks
 // is refused as soon as its head has arrived, before any of its body is read.
 #ifndef SARVELLO_SIMHOST_LIVE_WEBSERVER_H
 #define SARVELLO_SIMHOST_LIVE_WEBSERVER_H
@@ -46,7 +45,7 @@ class WebServer : private HttpHandler {
  private:
   Route route(const HttpRequest& head) override;
   HttpResponse answer(const HttpRequest& request) override;
-  std::unique_ptr<HttpStream> openStream(const HttpRequest& request, HttpResponse* head) override;
+  std::unique_ptr<HttpWait> openWait(const HttpRequest& request) override;
   // Runs `work` on the user-interface thread, waiting for it a while; 503 when it was not taken.
   HttpResponse onUiThread(const std::function<Reply()>& work);
 

@@ -4,6 +4,6 @@ export const SVG_NS = 'http://www.w3.org/2000/svg';
 export const $ = (id) => document.getElementById(id);
 
 // The run's token, from the page's address: every request to the host carries it (in its
-// address, which also suits images, downloads and the event stream), and nothing else does.
+// address, which also suits images and downloads), and nothing else does.
 const token = new URLSearchParams(location.search).get('token') || '';
 export const api = (path) => `${path}${path.includes('?') ? '&' : '?'}token=${encodeURIComponent(token)}`;

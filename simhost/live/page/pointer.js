@@ -39,8 +39,8 @@ export function setUpPointer() {
     // The selection tool: a click selects the shape under the pointer, shift-click adds or removes.
     const target = e.target.closest && e.target.closest('[data-shape]');
     const shape = target ? Number(target.getAttribute('data-shape')) : -1;
-    const paths = page.state.shapePaths || [];
-    const selected = new Set(page.state.selected);
+    const paths = page.selection.shapePaths;
+    const selected = new Set(page.selection.selected);
     if (e.shiftKey) {
       if (shape >= 0) { if (selected.has(shape)) selected.delete(shape); else selected.add(shape); }
     } else {

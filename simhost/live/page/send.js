@@ -12,8 +12,12 @@ let sending = false;
 export function send(...events) {
   for (const e of events) {
     const last = outgoing[outgoing.length - 1];
-    // Pointer moves with the button up may be coalesced; drags never are.
-    if (last && e.type === 'pointer' && e.action === 'move' && last.type === 'pointer' && last.action === 'move') {
+    // Moves of the pointer that wait for the host, with the button up or down, are coalesced into
+    // the last, as a system does for a program that is busy: a host that falls behind gets where
+    // the pointer is now instead of a backlog of where it was. Presses, releases and everything
+    // else keep their order and are never dropped.
+    const moving = (x) => x && x.type === 'pointer' && (x.action === 'move' || x.action === 'drag');
+    if (moving(e) && moving(last) && last.action === e.action) {
       outgoing[outgoing.length - 1] = e;
     } else {
       outgoing.push(e);

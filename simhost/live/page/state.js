@@ -3,9 +3,18 @@
 
 export const page = {
   state: null,        // the last frame's state
+  seq: 0,             // its number, and the number of its document
+  frameDocument: 0,
+  selection: { selected: [], shapePaths: [] },  // the selected shapes, and each shape's path art
   documentNumber: 0,  // the document the page shows
   documentLoading: 0,
-  shapeData: [],      // path data by shape, as the frames gave it
+  shapeBytes: [],     // each shape's geometry as the last frame that changed it gave it
+  shapeVersion: [],   // which version of each shape's geometry came last
+  versions: 0,        // versions given so far
+  shapeData: [],      // the path data made from it, and the version it was made from
+  dataVersion: [],
+  appliedVersion: [], // the version each shape's element and outline show
+  markVersion: [],
   shapeElements: [],  // the <path data-shape> elements of the document shown
   urlsSeen: -1,       // web addresses the plug-in asked for, opened so far
   pendingTab: null,   // a tab opened by "Visit website", waiting for its address
@@ -16,9 +25,12 @@ export const page = {
   pointerDown: false,
   ended: false,
   frameArrived: false,
-  markData: [],
 };
 
 // What the page has shown: frames painted, and for each event sent, how long until a frame that
-// took it in was painted (milliseconds).
-export const stats = { framesPainted: 0, framesReceived: 0, sent: 0, sentAt: [], latencies: [], takenIn: 0 };
+// took it in was painted (milliseconds); and where its time went.
+export const stats = {
+  framesPainted: 0, framesReceived: 0, sent: 0, sentAt: [], latencies: [], takenIn: 0,
+  // Where the page's time goes: reading frames, and making the document's elements from them.
+  bytesReceived: 0, receiveMs: 0, renderMs: 0,
+};

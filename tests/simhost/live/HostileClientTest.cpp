@@ -1,15 +1,17 @@
 // The page's server against hostile and heavy clients, on the loopback address: malformed and
-// deeply nested input, bodies beyond their limits, slow, idle and streaming connections, bogus
-// alert answers. Whatever they send, the run goes on, the page is answered, nothing taken live
-// fails to replay, and quitting is prompt.
+// deeply nested input, bodies beyond their limits, slow, idle and waiting connections, clients
+// that never read, bogus alert answers. Whatever they send, the run goes on, the page is
+// answered, nothing taken live fails to replay, and quitting is prompt.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ServerFixture.h"
@@ -133,8 +135,17 @@ TEST_F(Hostile, BodiesAreRefusedBeforeTheyAreRead) {
   });
 }
 
-TEST_F(Hostile, SlowIdleAndStreamingClientsDoNotStarveThePage) {
+TEST_F(Hostile, SlowIdleWaitingAndUnreadClientsDoNotStarveThePage) {
   withClient([&] {
+    // The frame the page shows now, and its document: a request after it waits for the next.
+    const Response shown = get(withToken("/api/frame"));
+    ASSERT_EQ(200, shown.status);
+    ASSERT_GE(shown.body.size(), 20u);
+    double seq = 0, document = 0;
+    std::memcpy(&seq, shown.body.data() + 4, 8);
+    std::memcpy(&document, shown.body.data() + 12, 8);
+    const std::string next = withToken("/api/frame") + "&after=" + std::to_string(static_cast<long>(seq)) +
+                             "&document=" + std::to_string(static_cast<long>(document));
     std::vector<std::unique_ptr<Connection>> others;
     for (int k = 0; k < 200; ++k) others.push_back(std::make_unique<Connection>(server->port()));
     for (int k = 0; k < 16; ++k) {
@@ -143,11 +154,20 @@ TEST_F(Hostile, SlowIdleAndStreamingClientsDoNotStarveThePage) {
     }
     for (int k = 0; k < 16; ++k) {
       others.push_back(std::make_unique<Connection>(server->port()));
-      others.back()->send(livetest::request(server->port(), "GET", withToken("/api/events")));
+      others.back()->send(livetest::request(server->port(), "GET", next));
+    }
+    // Strangers without the token ask for the page's script over and over and never read it.
+    std::string script;
+    for (int k = 0; k < 1500; ++k) script += livetest::request(server->port(), "GET", "/view.js");
+    for (int k = 0; k < 80; ++k) {
+      others.push_back(std::make_unique<Connection>(server->port(), 2048));
+      others.back()->send(script);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));  // until the server is stuck on it
     }
     // The page is answered, and the slow heads are given up.
     EXPECT_EQ(200, get(withToken("/api/save/drawing")).status);
     EXPECT_TRUE(others[200]->closedWithin(3));
+    EXPECT_EQ(400, get(withToken("/api/frame") + "&after=-1").status);
     // Quitting does not wait for any of them.
     const auto start = std::chrono::steady_clock::now();
     channel.quit();

@@ -32,8 +32,10 @@ struct Response {
 
 class Connection {
  public:
-  explicit Connection(int port) {
+  // `receiveBuffer`: the most the system holds for the client unread (0: its default).
+  explicit Connection(int port, int receiveBuffer = 0) {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

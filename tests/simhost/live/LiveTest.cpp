@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <nlohmann/json.hpp>
@@ -113,6 +114,85 @@ TEST_F(Server, InputReachesThePlugInInOrderAndTheRecordingHoldsItsClock) {
   ASSERT_NE(down, events.end());
   EXPECT_EQ(0.0, down->at.x);
   EXPECT_EQ(0.0, down->at.y);
+}
+
+// A frame as the page reads it: whether it is whole, its number and document, the selection when
+// sent, and the places of the shapes sent.
+struct PageFrame {
+  bool full = false;
+  std::uint64_t seq = 0, document = 0;
+  std::string selection;
+  std::vector<std::uint32_t> shapes;
+};
+
+PageFrame readFrame(const livetest::Response& r) {
+  PageFrame f;
+  EXPECT_EQ(200, r.status);
+  if (r.status != 200) return f;
+  const std::string& b = r.body;
+  auto u32 = [&](std::size_t at) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+  };
+  auto f64 = [&](std::size_t at) {
+    double v = 0;
+    std::memcpy(&v, b.data() + at, 8);
+    return static_cast<std::uint64_t>(v);
+  };
+  auto text = [&](std::size_t* at) {
+    const std::uint32_t n = u32(*at);
+    std::string t = b.substr(*at + 4, n);
+    *at = (*at + 4 + n + 3) & ~std::size_t{3};
+    return t;
+  };
+  f.full = b[0] == 1;
+  f.seq = f64(4);
+  f.document = f64(12);
+  std::size_t at = 24;
+  text(&at);  // the state
+  f.selection = text(&at);
+  const std::uint32_t sent = u32(at);
+  at += 4;
+  for (std::uint32_t k = 0; k < sent; ++k) {
+    f.shapes.push_back(u32(at));
+    at += 4;
+    text(&at);
+  }
+  EXPECT_EQ(b.size(), at);
+  return f;
+}
+
+TEST_F(Server, APageIsSentWhatChangedSinceTheFrameItShows) {
+  withClient([&] {
+    const PageFrame first = readFrame(get(withToken("/api/frame")));
+    EXPECT_TRUE(first.full);
+    EXPECT_EQ(std::vector<std::uint32_t>{0}, first.shapes);
+    EXPECT_NE(std::string::npos, first.selection.find("\"selected\":[0]"));
+    const std::string after = withToken("/api/frame") + "&document=" + std::to_string(first.document) + "&after=";
+    // A panel's change: a new frame, without the shape or the selection, which did not change.
+    ASSERT_EQ(200, post(withToken("/api/input"), R"({"events":[{"type":"choose","control":"Grid Res","preset":2}]})").status);
+    const PageFrame panel = readFrame(get(after + std::to_string(first.seq)));
+    EXPECT_FALSE(panel.full);
+    EXPECT_GT(panel.seq, first.seq);
+    EXPECT_TRUE(panel.shapes.empty());
+    EXPECT_TRUE(panel.selection.empty());
+    // A page that shows an older frame gets the shape it has not seen.
+    ASSERT_EQ(200, post(withToken("/api/input"), R"({"events":[{"type":"pick-tool"},
+      {"type":"pointer","action":"down","px":[500,360]}]})").status);
+    for (int y = 370; y <= 440; y += 10) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      const std::string drag = R"({"events":[{"type":"pointer","action":"drag","px":[500,)" + std::to_string(y) + "]}]}";
+      ASSERT_EQ(200, post(withToken("/api/input"), drag).status);
+    }
+    ASSERT_EQ(200, post(withToken("/api/input"), R"({"events":[{"type":"pointer","action":"up","px":[500,440]}]})").status);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const PageFrame stirred = readFrame(get(after + std::to_string(panel.seq)));
+    EXPECT_EQ(std::vector<std::uint32_t>{0}, stirred.shapes);
+    // A page of another document is sent everything.
+    EXPECT_TRUE(readFrame(get(withToken("/api/frame") + "&after=" + std::to_string(stirred.seq) + "&document=" +
+                              std::to_string(first.document + 1))).full);
+  });
 }
 
 // Drags faster than the plug-in's throttle, ticks between them and a panel change: the recorded

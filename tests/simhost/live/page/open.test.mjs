@@ -51,11 +51,11 @@ async function withPage(args, body) {
 
 const status = (page) => page.locator('#overlay text').first();
 const stepOf = async (page) => Number(((await status(page).textContent()) || '').match(/Step = (\d+)/)?.[1] ?? -1);
-const boxes = (page) => page.locator('[data-shape]').evaluateAll((els) => els.map((e) => {
+const boxes = (page) => page.locator('#drawing [data-shape]').evaluateAll((els) => els.map((e) => {
   const b = e.getBBox();
   return [b.x, b.y, b.width, b.height];
 }));
-const shapeData = (page) => page.locator('[data-shape]').evaluateAll((els) => els.map((e) => e.getAttribute('d')));
+const shapeData = (page) => page.locator('#drawing [data-shape]').evaluateAll((els) => els.map((e) => e.getAttribute('d')));
 
 async function pickTool(page) {
   const tool = page.getByRole('button', { name: 'Sarvello Tool' });

@@ -1,0 +1,83 @@
+// The shapes as the page gets them: a dense polyline is reduced to what the view can show, and a
+// view zoomed in gets its detail back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "live/PageExport.h"
+#include "svg/Svg.h"
+
+namespace {
+
+using simhost::Document;
+using simhost::ViewState;
+
+struct Point {
+  double x, y;
+};
+
+// The points of a one-subpath shape without curves, from its bytes.
+std::vector<Point> polyline(const std::string& bytes) {
+  std::uint32_t subpaths = 0, anchors = 0;
+  std::memcpy(&subpaths, bytes.data(), 4);
+  EXPECT_EQ(1u, subpaths);
+  EXPECT_EQ(0, bytes[8] & 2) << "no curves";
+  std::memcpy(&anchors, bytes.data() + 12, 4);
+  EXPECT_EQ(16 + 8 * std::size_t{anchors}, bytes.size());
+  std::vector<Point> out;
+  for (std::uint32_t k = 0; k < anchors; ++k) {
+    float xy[2];
+    std::memcpy(xy, bytes.data() + 16 + 8 * k, 8);
+    out.push_back({xy[0], xy[1]});
+  }
+  return out;
+}
+
+double distanceToPolyline(const Point& p, const std::vector<Point>& line) {
+  double best = INFINITY;
+  for (std::size_t k = 0; k + 1 < line.size(); ++k) {
+    const Point a = line[k], b = line[k + 1];
+    const double dx = b.x - a.x, dy = b.y - a.y, length2 = dx * dx + dy * dy;
+    const double t = length2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0) : 0;
+    best = std::min(best, std::hypot(a.x + t * dx - p.x, a.y + t * dy - p.y));
+  }
+  return best;
+}
+
+TEST(PageExport, APolylineIsReducedToWhatTheViewShowsAndAZoomInGetsItsDetailBack) {
+  // A wavy line of 20,000 points over 200 units of the drawing's own coordinates.
+  std::vector<Point> drawn;
+  std::string points;
+  for (int k = 0; k < 20000; ++k) {
+    const double x = k * 0.01, y = 50 + 20 * std::sin(x * 0.3) + 0.004 * std::sin(x * 40);
+    drawn.push_back({x, y});
+    points += std::to_string(x) + "," + std::to_string(y) + " ";
+  }
+  const std::string svg = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 200 100">)"
+                          R"(<polyline fill="none" stroke="black" points=")" + points + R"("/></svg>)";
+  Document document;
+  ViewState view;
+  simhost::svg::ImportResult imported = simhost::svg::importSvg(svg, "wave.svg", document, view);
+  ASSERT_TRUE(imported) << imported.error;
+
+  // At one pixel a unit, a quarter pixel hides the ripple: a few hundred points at most, and
+  // none of the drawn ones further than that from the line sent.
+  const std::vector<Point> far = polyline(simhost::live::encodeShape(*imported.drawing, 0, document, 1));
+  EXPECT_LT(far.size(), 400u);
+  // Close up (a hundred pixels a unit) the ripple shows again.
+  const std::vector<Point> near = polyline(simhost::live::encodeShape(*imported.drawing, 0, document, 100));
+  EXPECT_GT(near.size(), 10 * far.size());
+  for (std::size_t k = 0; k < drawn.size(); k += 7) {
+    EXPECT_LE(distanceToPolyline(drawn[k], far), 0.25 * 1.2) << k;
+    EXPECT_LE(distanceToPolyline(drawn[k], near), 0.0025 * 1.2 + 1e-5) << k;
+  }
+  // The ends stay where they are, but for the rounding to a tenth of the tolerance.
+  EXPECT_NEAR(drawn.front().x, far.front().x, 0.025);
+  EXPECT_NEAR(drawn.back().y, far.back().y, 0.025);
+}
+
+}  // namespace
