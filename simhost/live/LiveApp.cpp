@@ -519,11 +519,11 @@ void LiveApp::publish(bool force) {
   revisions_.resize(shapes.size(), 0);
   shapeChanged_.resize(shapes.size(), 0);
   std::vector<std::size_t> selected;
-  std::vector<std::vector<std::size_t>> shapePaths;
+  std::vector<std::pair<std::size_t, std::size_t>> shapePaths;
   shapePaths.reserve(shapes.size());
   for (std::size_t k = 0; k < shapes.size(); ++k) {
-    shapePaths.push_back(shapes[k].paths);
-    const bool regrouped = k >= shapePaths_.size() || shapePaths_[k] != shapes[k].paths;
+    shapePaths.emplace_back(shapes[k].firstPath, shapes[k].pathCount);
+    const bool regrouped = k >= shapePaths_.size() || shapePaths_[k] != shapePaths.back();
     if (!shapes_[k] || zoomed || regrouped || revisions_[k] != shapes[k].revision) {
       std::string bytes = encodeShape(drawing, k, document, pixelsPerUnit(drawing, k, view));
       if (!shapes_[k] || *shapes_[k] != bytes) {
@@ -538,7 +538,13 @@ void LiveApp::publish(bool force) {
   if (!selection_ || selected != selected_ || shapePaths != shapePaths_) {
     selected_ = std::move(selected);
     shapePaths_ = std::move(shapePaths);
-    selection_ = std::make_shared<const std::string>(json{{"selected", selected_}, {"shapePaths", shapePaths_}}.dump());
+    json paths = json::array();
+    for (const auto& [first, count] : shapePaths_) {
+      json places = json::array();
+      for (std::size_t p = first; p < first + count; ++p) places.push_back(p);
+      paths.push_back(std::move(places));
+    }
+    selection_ = std::make_shared<const std::string>(json{{"selected", selected_}, {"shapePaths", paths}}.dump());
     selectionChanged_ = seq;
     changed = true;
   }

@@ -113,7 +113,7 @@ class LiveApp {
   double encodedZoom_ = 0;                // the view's zoom they were encoded for
   std::vector<std::uint64_t> shapeChanged_;  // the frame that last changed each
   std::vector<std::size_t> selected_;  // shapes with a selected path
-  std::vector<std::vector<std::size_t>> shapePaths_;  // each shape's path art, by place
+  std::vector<std::pair<std::size_t, std::size_t>> shapePaths_;  // each shape's path art: first place, count
   std::shared_ptr<const std::string> selection_;  // the two as the page gets them
   std::uint64_t selectionChanged_ = 0;
   std::string lastState_;  // the last frame's state

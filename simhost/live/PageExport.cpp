@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <charconv>
 #include <cstring>
 #include <map>
 
@@ -14,19 +15,43 @@ namespace {
 // How far a reduced polyline may stray from the one it stands for, in view pixels.
 constexpr double kTolerancePixels = 0.25;
 
-void put32(std::string& out, std::uint32_t v) {
-  const char bytes[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                         static_cast<char>(v >> 24)};
-  out.append(bytes, 4);
-}
-
-// A coordinate rounded to the shape's decimals, so that a point that moved by less than the page
-// can show keeps its bytes and its shape is not sent again for it.
-void putFloat(std::string& out, double v, double scale) {
-  const float f = static_cast<float>(std::isfinite(v * scale) ? std::round(v * scale) / scale : v);
-  std::uint32_t bits = 0;
-  std::memcpy(&bits, &f, sizeof bits);
-  put32(out, bits);
+// A coordinate as path data: rounded to the shape's decimals (so that a point that moved by less
+// than the page can show keeps its text and its shape is not sent again for it), without trailing
+// zeros, after a space unless it begins the data or follows a command.
+void putNumber(std::string& out, double v, int decimals, double scale) {
+  if (!out.empty() && out.back() != 'M' && out.back() != 'L' && out.back() != 'C') out.push_back(' ');
+  const double r = std::round(v * scale);
+  if (!std::isfinite(r) || std::fabs(r) > 1e15) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+    out.append(text, end);
+    return;
+  }
+  auto n = static_cast<long long>(r);
+  if (n < 0) {
+    out.push_back('-');
+    n = -n;
+  }
+  char digits[24];
+  const int length = static_cast<int>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+  if (decimals == 0) {
+    out.append(digits, static_cast<std::size_t>(length));
+    return;
+  }
+  // The integer part, then the fraction padded to `decimals` digits with its trailing zeros cut.
+  const int whole = length - decimals;
+  if (whole > 0) {
+    out.append(digits, static_cast<std::size_t>(whole));
+  } else {
+    out.push_back('0');
+  }
+  std::string fraction = whole >= 0 ? std::string(digits + whole, static_cast<std::size_t>(decimals))
+                                    : std::string(static_cast<std::size_t>(-whole), '0') + std::string(digits, static_cast<std::size_t>(length));
+  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  if (!fraction.empty()) {
+    out.push_back('.');
+    out += fraction;
+  }
 }
 
 // Squared distance of p from the segment a-b.
@@ -86,8 +111,10 @@ std::vector<PageShape> pageShapes(const svg::Drawing& drawing, const Document& d
   std::size_t place = 0;
   for (const svg::Shape& shape : d.shapes) {
     PageShape page;
+    page.firstPath = place;
+    page.pathCount = shape.paths.size();
+    place += shape.paths.size();
     for (AIArtHandle path : shape.paths) {
-      page.paths.push_back(place++);
       if (const Art* art = document.find(path)) {
         page.selected = page.selected || art->selected;
         page.revision = std::max(page.revision, art->revision);
@@ -117,35 +144,49 @@ std::string encodeShape(const svg::Drawing& drawing, std::size_t shape, const Do
   const int decimals = tolerance > 0 ? std::clamp(static_cast<int>(std::ceil(-std::log10(tolerance / 10))), 0, 12) : 7;
   const double scale = std::pow(10.0, decimals);
   std::string out;
-  put32(out, static_cast<std::uint32_t>(geometry.size()));
-  out.push_back(static_cast<char>(decimals));
-  out.append(3, '\0');
+  auto point = [&](const svg::Vec& v) {
+    putNumber(out, v.x, decimals, scale);
+    putNumber(out, v.y, decimals, scale);
+  };
   for (const svg::Subpath& sub : geometry) {
-    const bool curves = !straight(sub);
-    out.push_back(static_cast<char>((sub.closed ? 1 : 0) | (curves ? 2 : 0)));
-    out.append(3, '\0');
-    if (curves) {
-      put32(out, static_cast<std::uint32_t>(sub.anchors.size()));
-      for (const svg::Anchor& a : sub.anchors) {
-        for (const svg::Vec& v : {a.p, a.in, a.out}) {
-          putFloat(out, v.x, scale);
-          putFloat(out, v.y, scale);
+    if (sub.anchors.empty()) continue;
+    out.push_back('M');
+    point(sub.anchors.front().p);
+    if (!straight(sub)) {
+      // Each segment a line where both its handles sit on their anchors, else a cubic.
+      auto segment = [&](const svg::Anchor& from, const svg::Anchor& to) {
+        if (from.out == from.p && to.in == to.p) {
+          out.push_back('L');
+        } else {
+          out.push_back('C');
+          point(from.out);
+          point(to.in);
         }
+        point(to.p);
+      };
+      if (sub.anchors.size() == 1) {
+        out.push_back('L');  // a dot keeps a segment for its caps
+        point(sub.anchors.front().p);
       }
-      continue;
+      for (std::size_t k = 1; k < sub.anchors.size(); ++k) segment(sub.anchors[k - 1], sub.anchors[k]);
+      if (sub.closed && sub.anchors.size() > 1) {
+        const svg::Anchor& last = sub.anchors.back();
+        const svg::Anchor& first = sub.anchors.front();
+        if (!(last.out == last.p && first.in == first.p)) segment(last, first);
+      }
+    } else {
+      std::vector<svg::Vec> points;
+      points.reserve(sub.anchors.size() + 1);
+      for (const svg::Anchor& a : sub.anchors) points.push_back(a.p);
+      // A closed polyline is reduced around its whole outline, back to its first point.
+      if (sub.closed && points.size() > 2) points.push_back(points.front());
+      std::vector<svg::Vec> kept = reduce(points, tolerance);
+      if (sub.closed && sub.anchors.size() > 2 && kept.size() > 1) kept.pop_back();
+      out.push_back('L');
+      if (kept.size() == 1) point(kept.front());  // a dot keeps a segment for its caps
+      for (std::size_t k = 1; k < kept.size(); ++k) point(kept[k]);
     }
-    std::vector<svg::Vec> points;
-    points.reserve(sub.anchors.size() + 1);
-    for (const svg::Anchor& a : sub.anchors) points.push_back(a.p);
-    // A closed polyline is reduced around its whole outline, back to its first point.
-    if (sub.closed && points.size() > 2) points.push_back(points.front());
-    std::vector<svg::Vec> kept = reduce(points, tolerance);
-    if (sub.closed && sub.anchors.size() > 2 && kept.size() > 1) kept.pop_back();
-    put32(out, static_cast<std::uint32_t>(kept.size()));
-    for (const svg::Vec& v : kept) {
-      putFloat(out, v.x, scale);
-      putFloat(out, v.y, scale);
-    }
+    if (sub.closed) out.push_back('Z');
   }
   return out;
 }

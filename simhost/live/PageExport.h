@@ -14,11 +14,12 @@
 
 namespace simhost::live {
 
-// Each shape of the file (an element that became art), in the file's order: the places of its
-// path art in Drawing::paths(), whether any of them is selected, and the highest revision of
-// their geometry (Art::revision), which tells whether the shape changed.
+// Each shape of the file (an element that became art), in the file's order: its path art, which
+// is `pathCount` places of Drawing::paths() from `firstPath`, whether any of them is selected, and
+// the highest revision of their geometry (Art::revision), which tells whether the shape changed.
 struct PageShape {
-  std::vector<std::size_t> paths;
+  std::size_t firstPath = 0;
+  std::size_t pathCount = 0;
   bool selected = false;
   std::uint64_t revision = 0;
 };
@@ -27,17 +28,14 @@ std::vector<PageShape> pageShapes(const svg::Drawing& drawing, const Document& d
 // How many pixels of the view one unit of the shape's own coordinates may span at most.
 double pixelsPerUnit(const svg::Drawing& drawing, std::size_t shape, const ViewState& view);
 
-// Shape `shape`'s geometry now, in its own coordinates, for the page to draw. Each subpath is
-// kept as it is when it holds curves; a polyline (what the tool makes of a path) is reduced to
-// the points that keep it within a quarter of a view pixel of where it runs, for a view that
-// shows a unit of the shape as `pixels` pixels, so that what the page receives and draws follows
-// the screen, not the number of vertices. A view zoomed in asks for the detail again.
-//
-// The form, little-endian: u32 subpaths, a u8 of the decimals that keep the shape's precision at
-// that zoom, three bytes of padding; then each subpath: u8 flags (1 closed, 2 curves), three
-// bytes of padding, u32 anchors, and each anchor's point as two f32 (with curves: point, in
-// control, out control, six f32), rounded to those decimals: a shape whose points moved by less
-// than the page can show encodes to the same bytes.
+// Shape `shape`'s geometry now, in its own coordinates, as SVG path data for the page's element.
+// Each subpath is kept as it is when it holds curves; a polyline (what the tool makes of a path)
+// is reduced to the points that keep it within a quarter of a view pixel of where it runs, for a
+// view that shows a unit of the shape as `pixels` pixels, so that what the page receives and
+// draws follows the screen, not the number of vertices; a view zoomed in asks for the detail
+// again. Coordinates are written with the decimals that keep a tenth of that tolerance: a shape
+// whose points moved by less than the page can show comes out as the same text. The page sets the
+// text as it comes, with no work of its own per point.
 std::string encodeShape(const svg::Drawing& drawing, std::size_t shape, const Document& document,
                         double pixels);
 

@@ -150,8 +150,12 @@ AIErr curvesToPoints(int32_t segmentCount, const AIPathSegment* segments, int32_
     if (segmentCount == 0) return kNoErr;
 
     // Measure every curve first: the count decides the allocation.
-    std::vector<Curve> curves(static_cast<std::size_t>(segmentCount - 1));
-    std::vector<Leaf> leaves;
+    // The tool converts every path on every tick: the working lists keep their room between
+    // calls (only the user-interface thread calls the host).
+    static std::vector<Curve> curves;
+    static std::vector<Leaf> leaves;
+    curves.assign(static_cast<std::size_t>(segmentCount - 1), Curve{});
+    leaves.clear();
     double total = 1.0;  // the first anchor
     for (std::size_t k = 0; k < curves.size(); ++k) {
       Curve& curve = curves[k];

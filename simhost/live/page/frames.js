@@ -58,14 +58,14 @@ function onFrame(m) {
   const sent = m.getUint32(afterSelection, true);
   let at = afterSelection + 4;
   if (full) {
-    page.shapeBytes = [];
+    page.shapeData = [];
     page.shapeVersion = [];
   }
-  page.shapeBytes.length = count;
+  page.shapeData.length = count;
   for (let i = 0; i < sent; ++i) {
     const k = m.getUint32(at, true);
     const length = m.getUint32(at + 4, true);
-    page.shapeBytes[k] = new Uint8Array(m.buffer.slice(at + 8, at + 8 + length));
+    page.shapeData[k] = utf8.decode(new Uint8Array(m.buffer, at + 8, length));
     // Versions count across documents, so that nothing made for another document is taken.
     page.shapeVersion[k] = ++page.versions;
     at = align(at + 8 + length);

@@ -8,11 +8,9 @@ export const page = {
   selection: { selected: [], shapePaths: [] },  // the selected shapes, and each shape's path art
   documentNumber: 0,  // the document the page shows
   documentLoading: 0,
-  shapeBytes: [],     // each shape's geometry as the last frame that changed it gave it
-  shapeVersion: [],   // which version of each shape's geometry came last
+  shapeData: [],      // each shape's path data as the last frame that changed it gave it
+  shapeVersion: [],   // which version of it came last
   versions: 0,        // versions given so far
-  shapeData: [],      // the path data made from it, and the version it was made from
-  dataVersion: [],
   appliedVersion: [], // the version each shape's element and outline show
   markVersion: [],
   shapeElements: [],  // the <path data-shape> elements of the document shown

@@ -18,70 +18,12 @@ export function renderView(state) {
   if (document.activeElement !== sy) sy.value = -v.center[1];
 }
 
-// A shape's geometry (the host's PageExport.h form) as SVG path data.
-function pathData(bytes) {
-  const m = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-  const subpaths = m.getUint32(0, true);
-  const decimals = m.getUint8(4);
-  const n = (v) => +v.toFixed(decimals);
-  const parts = [];
-  let at = 8;
-  for (let s = 0; s < subpaths; ++s) {
-    const flags = m.getUint8(at);
-    const anchors = m.getUint32(at + 4, true);
-    at += 8;
-    if (anchors === 0) continue;
-    if ((flags & 2) === 0) {
-      const x0 = n(m.getFloat32(at, true)), y0 = n(m.getFloat32(at + 4, true));
-      parts.push(`M${x0} ${y0}`);
-      if (anchors === 1) parts.push(`L${x0} ${y0}`);  // a dot keeps a segment for its caps
-      else parts.push('L');
-      for (let i = 1; i < anchors; ++i) {
-        parts.push(`${n(m.getFloat32(at + 8 * i, true))} ${n(m.getFloat32(at + 8 * i + 4, true))}`);
-      }
-      at += 8 * anchors;
-    } else {
-      const anchor = (i) => {
-        const o = at + 24 * i;
-        return [0, 1, 2, 3, 4, 5].map((k) => n(m.getFloat32(o + 4 * k, true)));
-      };
-      const list = Array.from({ length: anchors }, (_, i) => anchor(i));
-      const segment = (from, to) => (from[4] === from[0] && from[5] === from[1] && to[2] === to[0] && to[3] === to[1])
-        ? `L${to[0]} ${to[1]}`
-        : `C${from[4]} ${from[5]} ${to[2]} ${to[3]} ${to[0]} ${to[1]}`;
-      parts.push(`M${list[0][0]} ${list[0][1]}`);
-      if (anchors === 1) parts.push(`L${list[0][0]} ${list[0][1]}`);
-      for (let i = 1; i < anchors; ++i) parts.push(segment(list[i - 1], list[i]));
-      if ((flags & 1) !== 0 && anchors > 1) {
-        const last = list[anchors - 1], first = list[0];
-        if (!(last[4] === last[0] && last[5] === last[1] && first[2] === first[0] && first[3] === first[1])) {
-          parts.push(segment(last, first));
-        }
-      }
-      at += 24 * anchors;
-    }
-    if ((flags & 1) !== 0) parts.push('Z');
-  }
-  return parts.join(' ');
-}
-
-// The path data of shape k as the last frame has it, made once per change.
-function shapeData(k) {
-  const version = page.shapeVersion[k];
-  if (version === undefined) return undefined;
-  if (page.dataVersion[k] !== version) {
-    page.shapeData[k] = pathData(page.shapeBytes[k]);
-    page.dataVersion[k] = version;
-  }
-  return page.shapeData[k];
-}
-
 export function renderShapes(state) {
   const applied = page.appliedVersion;
   for (let k = 0; k < page.shapeElements.length; ++k) {
     const el = page.shapeElements[k];
     if (!el || page.shapeVersion[k] === undefined || applied[k] === page.shapeVersion[k]) continue;
-    el.setAttribute('d', shapeData(k));
+    el.setAttribute('d', page.shapeData[k]);
     applied[k] = page.shapeVersion[k];
   }
   // Selected shapes are outlined on top, in window pixels, unless the plug-in has turned the
@@ -112,7 +54,7 @@ export function renderShapes(state) {
       m.dataset.placement = placement;
     }
     if (page.shapeVersion[k] !== undefined && page.markVersion[k] !== page.shapeVersion[k]) {
-      m.setAttribute('d', shapeData(k));
+      m.setAttribute('d', page.shapeData[k]);
       page.markVersion[k] = page.shapeVersion[k];
     }
   }

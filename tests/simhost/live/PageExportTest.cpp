@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,20 +20,21 @@ struct Point {
   double x, y;
 };
 
-// The points of a one-subpath shape without curves, from its bytes.
-std::vector<Point> polyline(const std::string& bytes) {
-  std::uint32_t subpaths = 0, anchors = 0;
-  std::memcpy(&subpaths, bytes.data(), 4);
-  EXPECT_EQ(1u, subpaths);
-  EXPECT_EQ(0, bytes[8] & 2) << "no curves";
-  std::memcpy(&anchors, bytes.data() + 12, 4);
-  EXPECT_EQ(16 + 8 * std::size_t{anchors}, bytes.size());
+// The points of a one-subpath shape without curves, from its path data ("Mx yLx y x y ...").
+std::vector<Point> polyline(const std::string& data) {
+  EXPECT_EQ('M', data.front());
+  EXPECT_EQ(std::string::npos, data.find_first_of("CZ", 1)) << "no curves, not closed";
+  EXPECT_EQ(data.find('L'), data.rfind('L')) << "one run of lines";
+  std::istringstream in(data.substr(1));
   std::vector<Point> out;
-  for (std::uint32_t k = 0; k < anchors; ++k) {
-    float xy[2];
-    std::memcpy(xy, bytes.data() + 16 + 8 * k, 8);
-    out.push_back({xy[0], xy[1]});
+  Point p{};
+  char command = 0;
+  while (in >> p.x) {
+    if (!(in >> p.y)) break;
+    out.push_back(p);
+    if (out.size() == 1) in >> command;  // the L after the first point
   }
+  EXPECT_EQ('L', command);
   return out;
 }
 
