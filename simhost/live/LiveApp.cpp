@@ -9,6 +9,7 @@
 #include "ResourceFile.h"
 #include "adm/DialogManager.h"
 #include "app/Runner.h"
+#include "core/Document.h"
 #include "picture/Picture.h"
 #include "live/PageExport.h"
 #include "svg/Svg.h"
@@ -204,8 +205,8 @@ Reply LiveApp::input(const std::string& body) {
         break;
       }
       AIPoint at{};
-      at.h = static_cast<decltype(at.h)>(std::lround(x));
-      at.v = static_cast<decltype(at.v)>(std::lround(y));
+      at.h = toPixel(x);
+      at.v = toPixel(y);
       const AIRealPoint artwork = runner_->host().view().toArtwork(at);
       ev.erase("px");
       ev["at"] = json::array({static_cast<double>(artwork.h), static_cast<double>(artwork.v)});
@@ -242,8 +243,9 @@ void LiveApp::fitScreen(int width, int height) {
   AIRect& area = runner_->host().paletteArea();
   area.left = 0;
   area.top = kMenuBarHeight;
-  area.right = width;
-  area.bottom = height;
+  // A screen beyond the reach of the platform's view coordinates is used as far as they reach.
+  area.right = toPixel(width);
+  area.bottom = toPixel(height);
   // As a window manager does when the screen shrinks, a palette that would be (partly) off it is
   // brought back; the plug-in saves where it then is.
   for (auto& [id, dialog] : runner_->host().dialogs().dialogs) {

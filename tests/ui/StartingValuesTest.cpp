@@ -22,9 +22,11 @@ TEST_F(PanelsTest, StoredPlacementKeepsItsWidthButNotItsHeight) {
     auto& prefs = host->preferences();
     simhost::Preference point;
     point.kind = simhost::Preference::Point;
-    point.point = {100, 120};
+    point.point.h = 100;
+    point.point.v = 120;
     prefs[{kPanelPrefsSection, kLocationPref}] = point;
-    point.point = {250, 300};
+    point.point.h = 250;
+    point.point.v = 300;
     prefs[{kPanelPrefsSection, kSizePref}] = point;
     simhost::Preference code;
     code.kind = simhost::Preference::Integer;

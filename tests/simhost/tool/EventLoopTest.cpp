@@ -34,8 +34,8 @@ struct FakePlugin {
   ASErr operator()(const char* caller, const char* selector, void* message) {
     const std::string what = name(caller, selector);
     received.push_back(what);
-    const Rect inside{10, 10, 20, 20};
-    const Rect other{30, 30, 40, 40};
+    const Rect inside = rect(10, 10, 20, 20);
+    const Rect other = rect(30, 30, 40, 40);
     if (what == "AI Tool/AI Select") {
       sAITimer->SetTimerActive(timer, true);
       sAIAnnotator->SetAnnotatorActive(annotator, true);
