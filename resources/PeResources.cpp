@@ -137,13 +137,20 @@ std::optional<std::vector<PeResource>> readPeResources(const Bytes& file, std::s
   const auto base = fileOffset(sections, file.size(), resourceAddress, resourceSize);
   if (!base) return fail("the resource directory lies outside the file");
 
-  // Offsets inside the directory count from its start and must stay inside it.
+  // Offsets inside the directory count from its start and must stay inside it. Tables may share
+  // entries, so the entries visited are counted: a directory whose tables point at each other
+  // many times over is refused instead of walked for ever.
   ByteView d(file, *base, *base + resourceSize);
+  std::size_t visited = 0;
+  bool tooLarge = false;
   auto entries = [&](std::uint32_t offset) {
     std::vector<Entry> out;
     const std::size_t at = *base + offset;
     const std::uint32_t n = std::uint32_t(d.u16(at + 12)) + d.u16(at + 14);
-    for (std::uint32_t k = 0; k < n && d.ok(); ++k) out.push_back(Entry{d.u32(at + 16 + 8 * std::size_t(k)), d.u32(at + 20 + 8 * std::size_t(k))});
+    visited += n;
+    tooLarge = tooLarge || visited > kMaxPeDirectoryEntries;
+    for (std::uint32_t k = 0; k < n && d.ok() && !tooLarge; ++k)
+      out.push_back(Entry{d.u32(at + 16 + 8 * std::size_t(k)), d.u32(at + 20 + 8 * std::size_t(k))});
     return out;
   };
   auto label = [&](std::uint32_t field) {
@@ -162,6 +169,7 @@ std::optional<std::vector<PeResource>> readPeResources(const Bytes& file, std::s
   };
 
   std::vector<PeResource> out;
+  std::size_t copied = 0;
   for (const Entry& type : entries(0)) {
     if ((type.target & kHighBit) == 0) return fail("the resource directory is malformed");
     for (const Entry& id : entries(type.target & ~kHighBit)) {
@@ -174,12 +182,16 @@ std::optional<std::vector<PeResource>> readPeResources(const Bytes& file, std::s
         if (!d.ok()) break;
         const auto data = fileOffset(sections, file.size(), address, size);
         if (!data) return fail("a resource lies outside the file");
+        // Resources do not share bytes: more of them than the file holds is a damaged directory.
+        copied += size;
+        if (copied > file.size()) return fail("the resources take more room than the file has");
         PeResource resource{label(type.name), label(id.name), std::uint16_t(language.name), {}};
         resource.data.assign(file.begin() + std::ptrdiff_t(*data), file.begin() + std::ptrdiff_t(*data + size));
         out.push_back(std::move(resource));
       }
     }
   }
+  if (tooLarge) return fail("the resource directory is too large");
   if (!d.ok()) return fail("the resource directory is truncated");
   return out;
 }
@@ -247,21 +259,20 @@ std::string canonicalClass(const std::string& name) {
   return name;
 }
 
+// DIALOGEX gives a dialog's and an item's help id and extended style before the style.
+std::uint32_t styleAfterHelpId(TemplateReader& t) {
+  t.skip(8);
+  return t.u32();
+}
+
 // A dialog template (DIALOG or DIALOGEX) as the dialog manager's string list.
 Bytes dialogFromTemplate(const Bytes& bytes) {
   TemplateReader t(bytes);
   // DIALOGEX starts with its version 1 and 0xFFFF, DIALOG with its style.
   const std::uint16_t first = t.u16(), second = t.u16();
   const bool extended = first == 1 && second == 0xFFFF;
-  std::uint32_t style = 0;
-  if (extended) {
-    t.u32();  // help id
-    t.u32();  // extended style
-    style = t.u32();
-  } else {
-    style = first | (std::uint32_t(second) << 16);
-    t.u32();  // extended style
-  }
+  const std::uint32_t style = extended ? styleAfterHelpId(t) : first | (std::uint32_t(second) << 16);
+  if (!extended) t.u32();  // extended style
   const std::uint16_t count = t.u16();
   t.s16();  // x and y: the host places the dialog
   t.s16();
@@ -279,15 +290,8 @@ Bytes dialogFromTemplate(const Bytes& bytes) {
   std::vector<std::string> strings{title, std::to_string(width) + " " + std::to_string(height)};
   for (std::uint16_t k = 0; k < count; ++k) {
     t.alignTo4();
-    std::uint32_t itemStyle = 0;
-    if (extended) {
-      t.u32();  // help id
-      t.u32();  // extended style
-      itemStyle = t.u32();
-    } else {
-      itemStyle = t.u32();
-      t.u32();
-    }
+    const std::uint32_t itemStyle = extended ? styleAfterHelpId(t) : t.u32();
+    if (!extended) t.u32();  // extended style
     const std::int16_t x = t.s16(), y = t.s16(), w = t.s16(), h = t.s16();
     const std::int64_t id = extended ? std::int64_t(std::int32_t(t.u32())) : std::int64_t(t.u16());
     std::string className, text;

@@ -35,8 +35,10 @@ struct PeResource {
   Bytes data;
 };
 
-// More resources than this in one file are refused.
+// More resources than this in one file, or more entries of its directory's tables than this
+// visited in all, are refused.
 inline constexpr std::size_t kMaxPeResources = 4096;
+inline constexpr std::size_t kMaxPeDirectoryEntries = 65536;
 
 // Every resource of a PE file (32- or 64-bit), in the directory's order. None, and the reason in
 // *error, when the file is not a PE file or its resource directory is damaged.

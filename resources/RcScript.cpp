@@ -49,13 +49,15 @@ void writeTyped(std::ostream& out, const ManifestEntry& e, const Bytes& data) {
     words.push_back(word);
   }
   out << e.id << " " << rcString(type) << "\nBEGIN";
-  for (std::size_t k = 0; k < words.size(); ++k) out << (k == 0 ? "\n  " : k % 12 == 0 ? ",\n  " : ", ") << words[k];
+  for (std::size_t k = 0; k < words.size(); ++k)
+    out << (k == 0 ? "\n  " : k % 12 == 0 ? ",\n  " : ", ") << words[k];
   out << "\nEND\n";
 }
 
 void writeDialog(std::ostream& out, const ManifestEntry& e) {
   const DialogSource dialog = readDialog(e.source);
-  if (dialog.unitsWidth == 0) fail(e.source, "a Windows dialog needs its size in dialog units: units <width> <height>");
+  if (dialog.unitsWidth == 0)
+    fail(e.source, "a Windows dialog needs its size in dialog units: units <width> <height>");
   out << e.id << " DIALOG 0, 0, " << dialog.unitsWidth << ", " << dialog.unitsHeight << "\n"
       << "STYLE DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU\n"
       << "CAPTION " << rcString(dialog.title) << "\n"
@@ -164,7 +166,8 @@ void writeRcScript(const std::vector<ManifestEntry>& entries, const std::string&
       writeMenu(out, e);
     } else if (e.kind == "cursor") {
       if (e.arguments.size() != 2) fail(e.where, "a cursor needs its hot spot: <x> <y>");
-      const std::string cursor = folderOf(path) + "/" + withoutExtension(e.source.substr(e.source.find_last_of('/') + 1)) + ".cur";
+      const std::string name = e.source.substr(e.source.find_last_of('/') + 1);
+      const std::string cursor = folderOf(path) + "/" + withoutExtension(name) + ".cur";
       writeFile(cursor, e.where,
                 cursorFile(readSourceFile(e.source, e.where), sourceInteger(e.arguments[0], e.where),
                            sourceInteger(e.arguments[1], e.where), e.source));

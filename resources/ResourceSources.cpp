@@ -207,7 +207,8 @@ DialogSource readDialog(const std::string& path) {
 // A dialog as a string list: the title, "<width> <height>", then one entry an item:
 // "<id>\t<kind>\t<x>\t<y>\t<width>\t<height>\t<text>".
 Bytes encodeDialog(const DialogSource& dialog) {
-  std::vector<std::string> strings{dialog.title, std::to_string(dialog.width) + " " + std::to_string(dialog.height)};
+  std::vector<std::string> strings{dialog.title,
+                                   std::to_string(dialog.width) + " " + std::to_string(dialog.height)};
   for (const DialogItemSource& item : dialog.items) {
     strings.push_back(std::to_string(item.id) + "\t" + dialogItemType(item.kind) + "\t" + std::to_string(item.x) +
                       "\t" + std::to_string(item.y) + "\t" + std::to_string(item.width) + "\t" +

@@ -67,7 +67,8 @@ int rebindImports(HMODULE module, const std::vector<Rebinding>& rebindings, std:
   const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   if (imports.VirtualAddress == 0) return 0;
   int rewritten = 0;
-  for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name != 0; ++d) {
+  const auto* first = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+  for (const IMAGE_IMPORT_DESCRIPTOR* d = first; d->Name != 0; ++d) {
     const DWORD lookup = d->OriginalFirstThunk != 0 ? d->OriginalFirstThunk : d->FirstThunk;
     const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA64*>(base + lookup);
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA64*>(base + d->FirstThunk);

@@ -1,6 +1,7 @@
 // The system on Windows: the running program's file, the user's application-data folder and the
 // shell's opener of web addresses.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cstdlib>
@@ -28,9 +29,12 @@ std::string defaultPreferencesPath() {
 }
 
 bool openWithSystem(const std::string& url) {
-  // The shell hands the address to the user's browser; values above 32 mean it did.
+  // The shell hands the address to the user's browser, through handlers that may need COM on the
+  // calling thread; values above 32 mean it did.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const HINSTANCE result =
       ::ShellExecuteW(nullptr, L"open", wide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (SUCCEEDED(com)) ::CoUninitialize();
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 

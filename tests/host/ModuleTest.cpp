@@ -34,14 +34,17 @@ std::string exportedNames(const std::string& path) {
   const HMODULE mapped = ::LoadLibraryExW(std::filesystem::absolute(path).wstring().c_str(), nullptr,
                                           LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (mapped == nullptr) return out;
-  const auto* base = reinterpret_cast<const std::uint8_t*>(reinterpret_cast<std::uintptr_t>(mapped) & ~std::uintptr_t(3));
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const auto* base =
+      reinterpret_cast<const std::uint8_t*>(reinterpret_cast<std::uintptr_t>(mapped) & ~std::uintptr_t(3));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& exports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
   if (exports.VirtualAddress != 0) {
     const auto* directory = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + exports.VirtualAddress);
     const auto* names = reinterpret_cast<const DWORD*>(base + directory->AddressOfNames);
     out += std::to_string(directory->NumberOfFunctions) + " functions\n";
-    for (DWORD k = 0; k < directory->NumberOfNames; ++k) out += reinterpret_cast<const char*>(base + names[k]) + std::string("\n");
+    for (DWORD k = 0; k < directory->NumberOfNames; ++k)
+      out += std::string(reinterpret_cast<const char*>(base + names[k])) + "\n";
   }
   ::FreeLibrary(mapped);
 #else
@@ -103,10 +106,13 @@ TEST_F(LoadedModule, UnhandledMessagesAnswerZero) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(plugins->send("AI Annotation", "AI Something", &m), kNoErr);
   const std::string err = ::testing::internal::GetCapturedStderr();
-#if !SARVELLO_WINDOWS_VARIANT
-  EXPECT_NE(err.find("Warning: Unhandled plugin message: caller \"AI Annotation\" selector \"AI Something\"\n"),
-            std::string::npos);
-#endif
+  // The Windows variant says nothing of it; the others warn.
+  if (SARVELLO_WINDOWS_VARIANT) {
+    EXPECT_EQ(err.find("Warning"), std::string::npos) << err;
+  } else {
+    EXPECT_NE(err.find("Warning: Unhandled plugin message: caller \"AI Annotation\" selector \"AI Something\"\n"),
+              std::string::npos);
+  }
   EXPECT_TRUE(errorTexts(host).empty());
 }
 

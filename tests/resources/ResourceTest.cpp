@@ -96,7 +96,8 @@ TEST(Resources, DamagedFilesAreRefusedNotOverread) {
 TEST(Resources, WindowsModulesAreReadAndTheirDamageRefused) {
   const char* root = std::getenv("SARVELLO_SOURCE_DIR");
   std::string error;
-  const auto file = readFile(std::string(root ? root : ".") + "/tests/fuzz/corpus/resources/windows-module.dll", &error);
+  const std::string path = std::string(root ? root : ".") + "/tests/fuzz/corpus/resources/windows-module.dll";
+  const auto file = readFile(path, &error);
   ASSERT_TRUE(file.has_value()) << error;
   const auto read = resourcesFromPe(*file, &error);
   ASSERT_TRUE(read.has_value()) << error;
