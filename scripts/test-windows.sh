@@ -14,7 +14,12 @@ mkdir -p "$build"
 # No display and no downloads: Wine would otherwise offer to fetch its .NET and HTML engines.
 export WINEPREFIX="$(cd "$build" && pwd)/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
-[ -f "$WINEPREFIX/system.reg" ] || wineboot --init 2>/dev/null
+# A new prefix is written by the server of its first start, which has to end before the one of
+# the tests starts.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot --init >/dev/null 2>&1
+  wineserver -w
+fi
 # One Wine server for the build (which runs the resource compiler) and every test, with Wine's own
 # services started now: started by the first program, they would hold its output open.
 wineserver -p
