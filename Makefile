@@ -4,12 +4,15 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_FUZZ ?= build-fuzz
+BUILD_WINDOWS ?= build-windows
+BUILD_MACOS ?= build-macos
 # Seconds each fuzz target runs in `make fuzz`.
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-unit test-asan demo bench bench-page check-arm64 fuzz soak clean
+.PHONY: all deps build build-asan test test-unit test-asan test-windows test-macos-variant demo bench \
+        bench-page check-arm64 fuzz soak clean
 
 all: build
 
@@ -32,6 +35,18 @@ test: build build-asan
 
 test-unit: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The module as a Windows DLL and the stand-in host's core, cross-compiled with mingw-w64; their
+# tests run under Wine (installed here, not by the other commands).
+test-windows:
+	BUILD_WINDOWS=$(BUILD_WINDOWS) JOBS=$(JOBS) ./scripts/test-windows.sh
+
+# Everything built and tested on Linux with the macOS variant of the host interface: 16-bit view
+# rectangles and points, in that platform's order.
+test-macos-variant: deps
+	cmake -S . -B $(BUILD_MACOS) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVELLO_MACOS_VARIANT=ON -DSARVELLO_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_MACOS) -j $(JOBS)
+	ctest --test-dir $(BUILD_MACOS) --output-on-failure -j $(JOBS)
 
 demo: build
 	./$(BUILD)/bin/sarvello-host demo --out out
@@ -62,4 +77,4 @@ soak: build
 	./$(BUILD)/bin/sarvello-soak --ticks $(SOAK_TICKS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) build-arm64
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WINDOWS) $(BUILD_MACOS) build-arm64

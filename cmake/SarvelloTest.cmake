@@ -5,6 +5,6 @@ function(sarvello_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
-  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "SARVELLO_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()

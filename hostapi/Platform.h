@@ -9,10 +9,17 @@
 extern "C" {
 #endif
 
+/* The build may ask for the macOS variant on another system (SARVELLO_MACOS_VARIANT, which
+ * `make test-macos-variant` sets): its layouts below, and the macOS variant of the plug-in's own
+ * differences, which a Linux build takes anyway. */
+#if defined(SARVELLO_MACOS_VARIANT) && SARVELLO_MACOS_VARIANT && defined(_WIN32)
+#error "the macOS variant is built on Linux or macOS"
+#endif
+
 /* Rect and Point: integer pixels, y growing downward. They carry view coordinates (AIRect,
  * AIPoint) and the dialog manager's screen and dialog bounds; code uses their fields by name
  * only, since the order of the fields differs between the platforms. */
-#if defined(__linux__) || defined(_WIN32)
+#if (defined(__linux__) || defined(_WIN32)) && !(defined(SARVELLO_MACOS_VARIANT) && SARVELLO_MACOS_VARIANT)
 /* Linux and Windows: 32-bit left, top, right, bottom; points horizontal, vertical. */
 typedef struct Rect {
   int32_t left;
@@ -41,7 +48,7 @@ typedef struct Point {
 /* The variant of the application this build is for. A few things of the plug-in's own differ
  * between the application's Windows build and its macOS build (the panels' sizes, the warning
  * about unhandled messages); a Linux build takes the macOS variant of those, and the Windows
- * layout of Rect and Point above. */
+ * layout of Rect and Point above unless it is built as the macOS variant. */
 #if defined(_WIN32)
 #define SARVELLO_WINDOWS_VARIANT 1
 #else

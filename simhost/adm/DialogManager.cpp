@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <set>
 #include <sstream>
 
@@ -77,7 +78,14 @@ bool integerField(const std::string& text, int32_t* value) {
   return true;
 }
 
-// Builds a dialog from its resource; false when the resource is missing or malformed.
+// True when a value fits the platform's view coordinates (16 bits in the macOS layout).
+bool fitsCoordinate(std::int64_t v) {
+  using Coordinate = decltype(Rect::left);
+  return v >= std::numeric_limits<Coordinate>::min() && v <= std::numeric_limits<Coordinate>::max();
+}
+
+// Builds a dialog from its resource; false when the resource is missing or malformed, or when a
+// size or an item's sides do not fit the platform's coordinates.
 bool buildFromResource(Host& host, SPPluginRef plugin, int32_t resourceID, Dialog* dialog) {
   const auto list = stringListResource(host, plugin, kDialogResourceType, resourceID);
   if (!list || list->size() < 2) return false;
@@ -85,7 +93,7 @@ bool buildFromResource(Host& host, SPPluginRef plugin, int32_t resourceID, Dialo
   int32_t width = 0, height = 0;
   const auto size = split((*list)[1], ' ');
   if (size.size() != 2 || !integerField(size[0], &width) || !integerField(size[1], &height) ||
-      width <= 0 || height <= 0)
+      width <= 0 || height <= 0 || !fitsCoordinate(width) || !fitsCoordinate(height))
     return false;
   dialog->bounds = Rect{};
   dialog->bounds.right = width;
@@ -98,13 +106,14 @@ bool buildFromResource(Host& host, SPPluginRef plugin, int32_t resourceID, Dialo
     int32_t x = 0, y = 0, w = 0, h = 0;
     if (!integerField(fields[0], &item.id) || !integerField(fields[2], &x) ||
         !integerField(fields[3], &y) || !integerField(fields[4], &w) ||
-        !integerField(fields[5], &h))
+        !integerField(fields[5], &h) || !fitsCoordinate(x) || !fitsCoordinate(y) ||
+        !fitsCoordinate(std::int64_t{x} + w) || !fitsCoordinate(std::int64_t{y} + h))
       return false;
     item.kind = fields[1];
     item.bounds.left = x;
     item.bounds.top = y;
-    item.bounds.right = x + w;
-    item.bounds.bottom = y + h;
+    item.bounds.right = static_cast<decltype(item.bounds.right)>(std::int64_t{x} + w);
+    item.bounds.bottom = static_cast<decltype(item.bounds.bottom)>(std::int64_t{y} + h);
     item.text = fields[6];
     double v = 0.0;
     if (item.isSpinEdit() && readNumber(item.text, &v)) item.value = v;

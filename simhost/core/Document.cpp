@@ -100,20 +100,6 @@ void Document::clear() {
   ++revision_;
 }
 
-namespace {
-
-// Rounds to the nearest pixel, saturating at the limits of the platform's view coordinate.
-template <class T>
-T toPixel(double value) {
-  using L = std::numeric_limits<T>;
-  if (std::isnan(value)) return 0;
-  const double r = std::round(value);
-  if (r <= static_cast<double>(L::min())) return L::min();
-  if (r >= static_cast<double>(L::max())) return L::max();
-  return static_cast<T>(r);
-}
-
-}  // namespace
 
 AIRealRect ViewState::bounds() const {
   const AIRealPoint topLeft = toArtwork(AIPoint{});
@@ -131,8 +117,8 @@ AIRealRect ViewState::bounds() const {
 
 AIPoint ViewState::toView(AIRealPoint artwork) const {
   AIPoint p{};
-  p.h = toPixel<decltype(p.h)>(width * 0.5 + (static_cast<double>(artwork.h) - center.h) * zoom);
-  p.v = toPixel<decltype(p.v)>(height * 0.5 - (static_cast<double>(artwork.v) - center.v) * zoom);
+  p.h = toPixel(width * 0.5 + (static_cast<double>(artwork.h) - center.h) * zoom);
+  p.v = toPixel(height * 0.5 - (static_cast<double>(artwork.v) - center.v) * zoom);
   return p;
 }
 

@@ -3,14 +3,28 @@
 #ifndef SARVELLO_SIMHOST_CORE_DOCUMENT_H
 #define SARVELLO_SIMHOST_CORE_DOCUMENT_H
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
 #include "HostAPI.h"
 
 namespace simhost {
+
+// A pixel position rounded and held to what the platform's view coordinates can hold (32 bits,
+// or 16 in the macOS layout); not a number becomes 0.
+using ViewCoordinate = decltype(Point::h);
+inline ViewCoordinate toPixel(double value) {
+  using L = std::numeric_limits<ViewCoordinate>;
+  if (std::isnan(value)) return 0;
+  const double r = std::round(value);
+  if (r <= static_cast<double>(L::min())) return L::min();
+  if (r >= static_cast<double>(L::max())) return L::max();
+  return static_cast<ViewCoordinate>(r);
+}
 
 // A piece of art in the document. Paths are the only art the plug-in changes; a compound path is
 // kept as one object whose subpaths are path art with the compound's id as parent.

@@ -65,10 +65,6 @@ struct Alert {
   std::string text2;  // the About box's second text
 };
 
-// Hands a web address to the system's opener (xdg-open), never through a shell. False when there
-// is no opener or it cannot be started.
-bool openWithSystem(const std::string& url);
-
 class Host {
  public:
   Host();  // becomes the current host and installs every suite (suites/Suites.h)
@@ -104,7 +100,8 @@ class Host {
   std::vector<std::string>& openedURLs();
 
   // The preference store kept in a file between runs: $XDG_CONFIG_HOME/sarvello/preferences.ini,
-  // or ~/.config/sarvello/preferences.ini (empty when neither variable is set).
+  // or ~/.config/sarvello/preferences.ini (%APPDATA%\Sarvello\preferences.ini on Windows);
+  // empty when the environment names no such folder.
   static std::string defaultPreferencesPath();
   // Reads the store from `path`, which from now on is where savePreferences writes. A missing
   // file is a first start: true, store empty. An unreadable or corrupt file leaves the store

@@ -22,6 +22,7 @@
 #include <sstream>
 
 #include "core/HostImpl.h"
+#include "platform/Platform.h"
 
 namespace simhost {
 namespace {
@@ -228,14 +229,7 @@ std::string format(const std::map<PreferenceKey, Preference>& store) {
 
 }  // namespace
 
-std::string Host::defaultPreferencesPath() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return std::string(config) + "/sarvello/preferences.ini";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0')
-    return std::string(home) + "/.config/sarvello/preferences.ini";
-  return std::string();
-}
+std::string Host::defaultPreferencesPath() { return platform::defaultPreferencesPath(); }
 
 bool Host::usePreferencesFile(const std::string& path, std::string* warning) {
   impl_->preferencesFile = path;
@@ -294,10 +288,12 @@ bool Host::savePreferences(std::string* error) const {
       return fail("write failed");
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
+  // The file system's rename replaces an existing file in one step (on Windows too, where the C
+  // library's rename would refuse to).
+  std::filesystem::rename(temporary, target, ec);
+  if (ec) {
     std::remove(temporary.c_str());
-    return fail(why);
+    return fail(ec.message());
   }
   return true;
 }

@@ -10,6 +10,7 @@
 #include "ResourceFile.h"
 #include "adm/DialogManager.h"
 #include "app/Runner.h"
+#include "core/Document.h"
 #include "picture/Picture.h"
 #include "live/PageExport.h"
 #include "session/Json.h"
@@ -251,8 +252,8 @@ std::string LiveApp::inputEvent(const json& ev) {
       return "\"px\" is off any window";
     }
     AIPoint at{};
-    at.h = static_cast<decltype(at.h)>(std::lround(x));
-    at.v = static_cast<decltype(at.v)>(std::lround(y));
+    at.h = toPixel(x);
+    at.v = toPixel(y);
     const AIRealPoint artwork = runner_->host().view().toArtwork(at);
     event.erase("px");
     event["at"] = json::array({static_cast<double>(artwork.h), static_cast<double>(artwork.v)});
@@ -279,8 +280,9 @@ void LiveApp::fitScreen(int width, int height) {
   AIRect& area = runner_->host().paletteArea();
   area.left = 0;
   area.top = kMenuBarHeight;
-  area.right = width;
-  area.bottom = height;
+  // A screen beyond the reach of the platform's view coordinates is used as far as they reach.
+  area.right = toPixel(width);
+  area.bottom = toPixel(height);
   // As a window manager does when the screen shrinks, a palette that would be (partly) off it is
   // brought back; the plug-in saves where it then is.
   for (auto& [id, dialog] : runner_->host().dialogs().dialogs) {

@@ -11,6 +11,7 @@
 #include "live/Channel.h"
 #include "live/LiveApp.h"
 #include "live/WebServer.h"
+#include "platform/Platform.h"
 #include "svg/Files.h"
 
 namespace simhost::live {
@@ -131,7 +132,7 @@ int runOpen(const OpenOptions& options, app::Console& console) {
     return app::kExitBadInput;
   }
   console.out << server.address() << std::endl;
-  if (options.browser && !openWithSystem(server.address())) {
+  if (options.browser && !platform::openWithSystem(server.address())) {
     console.err << "Open the address above in a browser.\n";
   }
   app.run();

@@ -1,18 +1,14 @@
 #include "loader/PluginHost.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "HostAPI.h"
 #include "adm/DialogManager.h"
-#include "core/HostClock.h"
-#include "loader/ModuleBinding.h"
 #include "loader/PluginRecord.h"
+#include "platform/Platform.h"
 
 using sarvello::res::Bytes;
 using sarvello::res::ResourceFile;
@@ -27,10 +23,8 @@ PluginFileInfo readPluginFile(const std::string& path) {
   std::string error;
   const auto file = readFile(path, &error);
   if (!file) throw fail(error);
-  const auto section = readElfSection(*file, kResourceSection, &error);
-  if (!section) throw fail(error);
-  auto resources = ResourceFile::parse(*section, &error);
-  if (!resources) throw fail("its resources are damaged: " + error);
+  auto resources = platform::moduleResources(*file, &error);
+  if (!resources) throw fail(error);
   const Bytes* pipl = resources->find(kPiPLType, 16000);
   if (pipl == nullptr) throw fail("it has no plug-in property list (PiPL 16000)");
   const auto properties = decodePropertyList(*pipl, &error);
@@ -123,12 +117,9 @@ PluginHost::~PluginHost() {
 }
 
 std::string PluginHost::moduleBesideProgram() {
-  char buffer[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return "Sarvello.aip";
-  std::string program(buffer, static_cast<std::size_t>(n));
-  const auto slash = program.find_last_of('/');
-  return (slash == std::string::npos ? std::string(".") : program.substr(0, slash)) + "/Sarvello.aip";
+  const std::string program = platform::programPath();
+  if (program.empty()) return "Sarvello.aip";
+  return (std::filesystem::path(program).parent_path() / "Sarvello.aip").string();
 }
 
 void PluginHost::loadCode() {
@@ -138,30 +129,19 @@ void PluginHost::loadCode() {
     record_->loaded = true;
     return;
   }
-  // A path without a slash would make the system search its library folders.
-  const std::string path = record_->path.find('/') == std::string::npos ? "./" + record_->path : record_->path;
-  dlerror();
-  void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    const char* why = dlerror();
-    throw LoadError("cannot load plug-in " + record_->path + ": " + (why != nullptr ? why : "unknown error"));
-  }
-  void* entry = ::dlsym(library, record_->entryName.c_str());
+  std::string why;
+  void* library = platform::loadModule(record_->path, &why);
+  if (library == nullptr) throw LoadError("cannot load plug-in " + record_->path + ": " + why);
+  void* entry = platform::moduleSymbol(library, record_->entryName);
   if (entry == nullptr) {
-    ::dlclose(library);
+    platform::unloadModule(library);
     throw LoadError("cannot load plug-in " + record_->path + ": it has no entry point \"" +
                     record_->entryName + "\"");
   }
-  // The module reads the host's clock: its references to the C library's clock are bound to the
+  // The module reads the host's clock: its references to the system's clock are bound to the
   // host's, so that a replay gives it the readings of the live run it repeats.
-  std::string why;
-  const std::vector<Rebinding> clock = {
-      {"time", reinterpret_cast<void*>(&simhost_module_time)},
-      {"gettimeofday", reinterpret_cast<void*>(&simhost_module_gettimeofday)},
-      {"clock_gettime", reinterpret_cast<void*>(&simhost_module_clock_gettime)},
-  };
-  if (rebindModuleReferences(library, clock, &why) < 0) {
-    ::dlclose(library);
+  if (platform::bindModuleClock(library, &why) < 0) {
+    platform::unloadModule(library);
     throw LoadError("cannot load plug-in " + record_->path + ": " + why);
   }
   record_->library = library;
@@ -173,7 +153,7 @@ void PluginHost::unloadCode() {
   if (!record_->loaded) return;
   record_->loaded = false;
   if (record_->library == nullptr) return;
-  ::dlclose(record_->library);
+  platform::unloadModule(record_->library);
   record_->library = nullptr;
   record_->entry = nullptr;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/HostImpl.h"
+#include "platform/Platform.h"
 #include "suites/Suites.h"
 
 namespace simhost {
@@ -203,7 +204,7 @@ AIErr openURL(const char* url) {
     // Only web addresses go to the opener: nothing that it could take for an option or a file.
     const std::string address = url;
     const bool web = address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
-    if (!(host.openURLsWithSystem && web && openWithSystem(address)))
+    if (!(host.openURLsWithSystem && web && platform::openWithSystem(address)))
       std::printf("Open in a browser: %s\n", url);
     return kNoErr;
   });

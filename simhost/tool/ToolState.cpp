@@ -58,8 +58,6 @@ std::uint32_t bigEndian32(const std::uint8_t* p) {
 
 }  // namespace
 
-// An icon from the plug-in's icon resource, which holds a PNG image; of unknown type when the
-// resource is missing or is no PNG.
 IconRecord iconFromResource(Host& host, SPPluginRef plugin, const char* name, int32_t iconType,
                     int32_t resourceID) {
   IconRecord icon;
@@ -69,6 +67,8 @@ IconRecord iconFromResource(Host& host, SPPluginRef plugin, const char* name, in
   icon.resourceID = resourceID;
   if (!host.resource) return icon;
   const std::vector<std::uint8_t>* bytes = host.resource(plugin, kIconResourceType, resourceID);
+  if (bytes == nullptr && resourceID < INT32_MAX)
+    bytes = host.resource(plugin, kToolImageResourceType, resourceID + 1);
   if (bytes == nullptr) return icon;
   if (!pngSize(*bytes, &icon.width, &icon.height)) return icon;
   icon.png = *bytes;

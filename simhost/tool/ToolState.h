@@ -94,13 +94,16 @@ struct ToolState {
   AnnotatorRecord* findAnnotator(AIAnnotatorHandle handle);
 };
 
-// An icon made from the plug-in's icon resource, which holds a PNG image; of unknown type when
-// the resource is missing or is no PNG.
+// An icon made from the plug-in's icon resource, which holds a PNG image (a Windows module, which
+// has none, ships the PNG tool image with the next id instead); of unknown type when the resource
+// is missing or is no PNG.
 IconRecord iconFromResource(Host& host, SPPluginRef plugin, const char* name, int32_t iconType,
                             int32_t resourceID);
 
 // Resource type of the plug-in's icons (a PNG image), read through Host::resource.
 inline constexpr std::uint32_t kIconResourceType = AS_FOURCC('I', 'C', 'O', 'N');
+// A Windows module ships its tool's icon as a PNG tool image with the next id.
+inline constexpr std::uint32_t kToolImageResourceType = AS_FOURCC('P', 'N', 'G', 'I');
 
 // Width and height of a PNG image when the bytes are a well-formed PNG header (signature and an
 // intact IHDR chunk with a size above zero); false otherwise.

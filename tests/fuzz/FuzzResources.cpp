@@ -1,4 +1,5 @@
-// The plug-in's resource file and the dialogs made from it: any file is read or refused; what is
+// The plug-in's resource file, a Windows module's resources, and the dialogs made from them: any
+// file is read or refused with a reason (as a Windows module when it starts with "MZ"); what is
 // read serialises and reads back the same; every resource decodes or is refused; the host's
 // dialog manager makes a dialog from each dialog resource or refuses it, and leaves nothing
 // behind.
@@ -8,6 +9,7 @@
 
 #include "FuzzCheck.h"
 #include "core/Host.h"
+#include "PeResources.h"
 #include "ResourceFile.h"
 #include "adm/DialogManager.h"
 
@@ -17,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > (1u << 16)) return 0;
   const Bytes bytes(data, data + size);
   std::string error;
-  const std::optional<ResourceFile> file = ResourceFile::parse(bytes, &error);
+  const bool windows = size >= 2 && data[0] == 'M' && data[1] == 'Z';
+  const std::optional<ResourceFile> file = windows ? resourcesFromPe(bytes, &error) : ResourceFile::parse(bytes, &error);
   if (!file) {
     FUZZ_CHECK(!error.empty());
     return 0;

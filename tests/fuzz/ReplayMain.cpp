@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   for (const auto& file : files) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-      std::fprintf(stderr, "%s: cannot read\n", file.c_str());
+      std::fprintf(stderr, "%s: cannot read\n", file.string().c_str());
       return 1;
     }
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -1,6 +1,9 @@
 // The built module Sarvello.aip, loaded through the stand-in host's loader.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -10,27 +13,48 @@
 
 #include "core/Host.h"
 #include "loader/PluginHost.h"
+#include "platform/Platform.h"
 
 namespace {
 
 const std::string kModule = SARVELLO_MODULE_PATH;
+#ifdef _WIN32
+constexpr bool kWindowsModule = true;
+#else
+constexpr bool kWindowsModule = false;
+#endif
 
-std::string run(const std::string& command) {
+bool codeLoaded(const std::string& path) { return simhost::platform::moduleLoaded(path); }
+
+// The names the module exports, one a line.
+std::string exportedNames(const std::string& path) {
   std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
+#ifdef _WIN32
+  // The file mapped as an image without running it; the handle's low bits mark such a mapping.
+  const HMODULE mapped = ::LoadLibraryExW(std::filesystem::absolute(path).wstring().c_str(), nullptr,
+                                          LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (mapped == nullptr) return out;
+  const auto* base =
+      reinterpret_cast<const std::uint8_t*>(reinterpret_cast<std::uintptr_t>(mapped) & ~std::uintptr_t(3));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& exports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  if (exports.VirtualAddress != 0) {
+    const auto* directory = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + exports.VirtualAddress);
+    const auto* names = reinterpret_cast<const DWORD*>(base + directory->AddressOfNames);
+    out += std::to_string(directory->NumberOfFunctions) + " functions\n";
+    for (DWORD k = 0; k < directory->NumberOfNames; ++k)
+      out += std::string(reinterpret_cast<const char*>(base + names[k])) + "\n";
+  }
+  ::FreeLibrary(mapped);
+#else
+  if (FILE* p = ::popen(("nm -D --defined-only '" + path + "'").c_str(), "r")) {
     char buffer[256];
     while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
     ::pclose(p);
   }
+#endif
   return out;
-}
-
-// True while the system has the module's code loaded in this process.
-bool codeLoaded(const std::string& path) {
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (handle == nullptr) return false;
-  ::dlclose(handle);
-  return true;
 }
 
 std::vector<std::string> errorTexts(simhost::Host& host) {
@@ -41,9 +65,13 @@ std::vector<std::string> errorTexts(simhost::Host& host) {
 }
 
 TEST(Module, ExportsOnlyPluginMain) {
-  const std::string symbols = run("nm -D --defined-only '" + kModule + "'");
+  const std::string symbols = exportedNames(kModule);
   ASSERT_FALSE(symbols.empty());
+#ifdef _WIN32
+  EXPECT_EQ(symbols, "1 functions\nPluginMain\n");
+#else
   EXPECT_EQ(symbols.substr(symbols.find(' ') + 1), "T PluginMain\n");
+#endif
 }
 
 class LoadedModule : public ::testing::Test {
@@ -78,10 +106,13 @@ TEST_F(LoadedModule, UnhandledMessagesAnswerZero) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(plugins->send("AI Annotation", "AI Something", &m), kNoErr);
   const std::string err = ::testing::internal::GetCapturedStderr();
-#if !SARVELLO_WINDOWS_VARIANT
-  EXPECT_NE(err.find("Warning: Unhandled plugin message: caller \"AI Annotation\" selector \"AI Something\"\n"),
-            std::string::npos);
-#endif
+  // The Windows variant says nothing of it; the others warn.
+  if (SARVELLO_WINDOWS_VARIANT) {
+    EXPECT_EQ(err.find("Warning"), std::string::npos) << err;
+  } else {
+    EXPECT_NE(err.find("Warning: Unhandled plugin message: caller \"AI Annotation\" selector \"AI Something\"\n"),
+              std::string::npos);
+  }
   EXPECT_TRUE(errorTexts(host).empty());
 }
 
@@ -196,11 +227,12 @@ class LoaderRefusal : public ::testing::Test {
 TEST_F(LoaderRefusal, FilesThatAreNotPlugins) {
   const std::string text = (dir / "notes.aip").string();
   std::ofstream(text) << "not a plug-in\n";
-  expectRefused(text, "not an ELF file");
+  expectRefused(text, kWindowsModule ? "not a PE file" : "not an ELF file");
   expectRefused((dir / "missing.aip").string(), "No such file");
-  // An ELF file without the plug-in's resources: this test program.
-  std::filesystem::copy_file("/proc/self/exe", dir / "program.aip");
-  expectRefused((dir / "program.aip").string(), "no .sarvello_rsrc section");
+  // A program without the plug-in's resources: this test program.
+  std::filesystem::copy_file(simhost::platform::programPath(), dir / "program.aip");
+  expectRefused((dir / "program.aip").string(),
+                kWindowsModule ? "no plug-in property list" : "no .sarvello_rsrc section");
 }
 
 TEST_F(LoaderRefusal, WrongKindVersionOrEntry) {

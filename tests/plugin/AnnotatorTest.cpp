@@ -219,11 +219,12 @@ TEST_F(AnnotatorTest, WildTextHeightKeepsTheStatusLineInsideTheViewCoordinates) 
     EXPECT_EQ(kNoErr, draw(&recording));
     sAIAnnotatorDrawer = real;
     ASSERT_FALSE(recording.empty());
-    const int32_t v = recording.back().origin.v;
+    // Held to the range of the platform's view coordinates.
+    const auto v = recording.back().origin.v;
     if (height > 0) {
-      EXPECT_EQ(std::numeric_limits<int32_t>::min(), v);
+      EXPECT_EQ(std::numeric_limits<decltype(v)>::min(), v);
     } else if (height < 0) {
-      EXPECT_EQ(std::numeric_limits<int32_t>::max(), v);
+      EXPECT_EQ(std::numeric_limits<decltype(v)>::max(), v);
     }
   }
 }

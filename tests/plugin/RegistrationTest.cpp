@@ -111,10 +111,12 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST_F(PluginTest, ToolIconThatCannotBeMadeStopsStartupWithIco) {
-  // The host finds no icon resource: the icon it makes is of unknown type.
+  // The host finds no icon resource nor tool image: the icon it makes is of unknown type.
   const auto resources = host.resource;
   host.resource = [resources](SPPluginRef plugin, std::uint32_t type, int32_t id) {
-    return type == simhost::kIconResourceType ? nullptr : resources(plugin, type, id);
+    return type == simhost::kIconResourceType || type == simhost::kToolImageResourceType
+               ? nullptr
+               : resources(plugin, type, id);
   };
   EXPECT_EQ(plugins->start(), kBadIconErr);
   EXPECT_EQ(plugins->globals(), nullptr);

@@ -1,8 +1,12 @@
-// The plug-in's resources as the build embeds them, and the reader's guard against damaged files.
+// The plug-in's resources as the build embeds them, and the readers' guard against damaged files.
 #include <gtest/gtest.h>
 
-#include "loader/PluginHost.h"
+#include <cstdlib>
+
+#include "PeResources.h"
+#include "Png.h"
 #include "ResourceFile.h"
+#include "loader/PluginHost.h"
 
 namespace {
 
@@ -84,6 +88,55 @@ TEST(Resources, DamagedFilesAreRefusedNotOverread) {
   elf[0x3A] = 64, elf[0x3C] = 1;
   EXPECT_FALSE(readElfSection(elf, kResourceSection, &error).has_value());
   EXPECT_NE(error.find("damaged"), std::string::npos);
+}
+
+// A Windows module (resources only) that windres and ld made from a resource script rescomp wrote:
+// dialog 16020, menu 16073, a 4 x 4 cursor 16060 with its hot spot at (1, 2), the property list and
+// the About texts.
+TEST(Resources, WindowsModulesAreReadAndTheirDamageRefused) {
+  const char* root = std::getenv("SARVELLO_SOURCE_DIR");
+  std::string error;
+  const std::string path = std::string(root ? root : ".") + "/tests/fuzz/corpus/resources/windows-module.dll";
+  const auto file = readFile(path, &error);
+  ASSERT_TRUE(file.has_value()) << error;
+  const auto read = resourcesFromPe(*file, &error);
+  ASSERT_TRUE(read.has_value()) << error;
+  EXPECT_EQ(read->size(), 5u);
+  ASSERT_NE(read->find(kPiPLType, 16000), nullptr);
+  EXPECT_EQ(decodeStringList(*read->find(kStringListType, 16600))->size(), 2u);
+  EXPECT_EQ(decodeStringList(*read->find(kMenuType, 16073)),
+            (std::vector<std::string>{"GridPopup", "16", "32", "64", "128", "256"}));
+  EXPECT_EQ(decodeStringList(*read->find(kDialogType, 16020)),
+            (std::vector<std::string>{"Notice \u00fc", "80 50",
+                                      "5\tADM Text Push Button Type\t5\t30\t70\t14\tVisit",
+                                      "3\tADM Text Static Type\t5\t5\t70\t20\tSay \"\"hi\"\"",
+                                      "1\tADM Frame Type\t2\t2\t76\t46\tBox",
+                                      "4\tADM Spin Edit Popup Type\t5\t20\t40\t10\t"}));
+  const auto cursor = decodeCursor(*read->find(kCursorType, 16060));
+  ASSERT_TRUE(cursor.has_value());
+  EXPECT_EQ(cursor->hotX, 1);
+  EXPECT_EQ(cursor->hotY, 2);
+  const auto image = decodePng(cursor->png, &error);
+  ASSERT_TRUE(image.has_value()) << error;
+  ASSERT_EQ(image->pixels.size(), 4u * 4 * 4);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const std::uint8_t* p = &image->pixels[4 * (4 * y + x)];
+      EXPECT_EQ(p[0], x % 2 ? 255 : 0);
+      EXPECT_EQ(p[2], y % 2 ? 255 : 0);
+      EXPECT_EQ(p[3], x == y ? 0 : 255);
+    }
+  }
+
+  // Every truncation is refused or read from inside the file; a file of another kind is refused.
+  for (std::size_t n = 0; n < file->size(); ++n) {
+    const Bytes cut(file->begin(), file->begin() + long(n));
+    if (!resourcesFromPe(cut, &error)) {
+      EXPECT_FALSE(error.empty()) << n;
+    }
+  }
+  EXPECT_FALSE(resourcesFromPe(Bytes(64, 0), &error).has_value());
+  EXPECT_NE(error.find("not a PE file"), std::string::npos);
 }
 
 }  // namespace

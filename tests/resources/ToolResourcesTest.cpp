@@ -1,6 +1,7 @@
-// The tool's icon and cursor as they stand in the compiled resource file, made into an icon by the
-// host's icon suite.
+// The tool's icon and cursor as the built module carries them, made into an icon by the host's
+// icon suite.
 #include "ResourceFile.h"
+#include "loader/PluginHost.h"
 #include "ToolFixture.h"
 
 namespace {
@@ -9,12 +10,7 @@ class ToolResourcesTest : public ToolTest {
  protected:
   void SetUp() override {
     ToolTest::SetUp();
-    std::string error;
-    auto bytes = sarvello::res::readFile(SARVELLO_RESOURCE_FILE, &error);
-    ASSERT_TRUE(bytes) << error;
-    auto parsed = sarvello::res::ResourceFile::parse(*bytes, &error);
-    ASSERT_TRUE(parsed) << error;
-    file = std::move(*parsed);
+    file = simhost::readPluginFile(SARVELLO_MODULE_PATH).resources;
     host.resource = [this](SPPluginRef, std::uint32_t type, int32_t id) {
       return file.find(type, id);
     };

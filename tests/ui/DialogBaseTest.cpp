@@ -1,7 +1,9 @@
 // The dialog base's handlers and ownership rules, and the information panel.
+#include <limits>
 #include <string>
 
 #include "PanelFixture.h"
+#include "adm/DialogManager.h"
 
 namespace {
 
@@ -130,15 +132,32 @@ TEST_F(PanelTest, RefusedOrFailedCreationLeavesAPanelWithoutDialog) {
   EXPECT_EQ(host.outstanding().dialogs, 0u);
 }
 
+TEST_F(PanelTest, DialogResourcesBeyondTheViewCoordinatesAreRefused) {
+  using Limits = std::numeric_limits<decltype(Rect::left)>;
+  const auto resource = [](std::int64_t x, std::int64_t width) {
+    return sarvello::res::encodeStringList(
+        {"t", "10 10", "1\tADM Frame Type\t" + std::to_string(x) + "\t0\t" + std::to_string(width) + "\t5\t"});
+  };
+  const sarvello::res::Bytes fits = resource(Limits::max() - 10, 10), beyond = resource(Limits::max() - 10, 11);
+  host.resource = [&](SPPluginRef, std::uint32_t type, int32_t id) -> const std::vector<std::uint8_t>* {
+    return type != simhost::kDialogResourceType ? nullptr : id == 1 ? &fits : &beyond;
+  };
+  const auto create = [](int32_t id) {
+    return sADMDialog->Create(paneltest::pluginRef(), "d", id, kADMFloatingDialogStyle, nullptr, nullptr, 0);
+  };
+  const ADMDialogRef made = create(1);
+  EXPECT_NE(made, nullptr);
+  sADMDialog->Destroy(made);
+  EXPECT_EQ(create(2), nullptr);
+  EXPECT_EQ(host.outstanding().dialogs, 0u);
+}
+
 TEST_F(PanelTest, InformationPanelPlacesItselfAndOpensTheWebsite) {
   makeInfo();
   simhost::Dialog* d = dialog("Sarvello Education ReadMe5");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->title, "Important Infomation");
-  EXPECT_EQ(d->bounds.left, 200);
-  EXPECT_EQ(d->bounds.top, 200);
-  EXPECT_EQ(d->bounds.right, 390);
-  EXPECT_EQ(d->bounds.bottom, 400);
+  EXPECT_EQ(d->bounds, byVariant(rect(200, 200, 380, 430), rect(200, 200, 390, 400)));
   // The address in its two halves is the one the button opens.
   std::string shown;
   for (const simhost::DialogItem& item : d->items)

@@ -13,6 +13,7 @@
 
 #include "ADMNonModalDialog.h"
 #include "core/Host.h"
+#include "PanelPlaces.h"
 #include "ResourceFile.h"
 #include "SarvelloAnnotator.h"
 #include "SarvelloMain.h"

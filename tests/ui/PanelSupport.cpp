@@ -3,6 +3,7 @@
 
 #include "PanelFixture.h"
 #include "Plugin.h"
+#include "loader/PluginHost.h"
 
 // The plug-in object that the panels' handlers look for; these tests have none of their own, so
 // a stand-in address marks it as present.
@@ -25,15 +26,9 @@ void setPluginPresent(bool present) {
 
 SPPluginRef pluginRef() { return reinterpret_cast<SPPluginRef>(gPluginRefStandIn); }
 
+// The resources the built module carries.
 const sarvello::res::ResourceFile& resources() {
-  static const sarvello::res::ResourceFile file = [] {
-    std::string error;
-    auto bytes = sarvello::res::readFile(SARVELLO_RESOURCE_FILE, &error);
-    if (!bytes) throw std::runtime_error("cannot read the resource file: " + error);
-    auto parsed = sarvello::res::ResourceFile::parse(*bytes, &error);
-    if (!parsed) throw std::runtime_error("bad resource file: " + error);
-    return *parsed;
-  }();
+  static const sarvello::res::ResourceFile file = simhost::readPluginFile(SARVELLO_MODULE_PATH).resources;
   return file;
 }
 

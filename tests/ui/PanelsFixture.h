@@ -22,6 +22,7 @@
 
 #include "ADMNonModalDialog.h"
 #include "core/Host.h"
+#include "PanelPlaces.h"
 #include "PathSegments.h"
 #include "loader/PluginHost.h"
 #include "ResourceFile.h"

@@ -35,11 +35,7 @@ TEST_F(PanelTest, FirstStartPlacesThePanelBottomRightAndPushesTheStartingValues)
   simhost::Dialog* d = parameterDialog();
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->title, "Sarvello");
-  // 200 wide, 207 high, its bottom-right corner on the palette area's (1440 x 900).
-  EXPECT_EQ(d->bounds.left, 1240);
-  EXPECT_EQ(d->bounds.top, 693);
-  EXPECT_EQ(d->bounds.right, 1440);
-  EXPECT_EQ(d->bounds.bottom, 900);
+  EXPECT_EQ(d->bounds, firstPlace());
   EXPECT_EQ(d->groupName, "Sarvello Dialogs");
   EXPECT_EQ(d->dockCode, 7168);
   EXPECT_TRUE(d->visible);
@@ -107,10 +103,8 @@ TEST_F(PanelTest, StoredPlacementIsRestoredWithTheHeightFixed) {
 
   makeParameters();
   simhost::Dialog* d = parameterDialog();
-  EXPECT_EQ(d->bounds.left, 30);
-  EXPECT_EQ(d->bounds.top, 40);
-  EXPECT_EQ(d->bounds.right, 290);   // the stored width as it is
-  EXPECT_EQ(d->bounds.bottom, 247);  // 207 high whatever was stored
+  // The stored width as it is, a fixed height whatever was stored.
+  EXPECT_EQ(d->bounds, byVariant(rect(30, 34, 275, 234), rect(30, 40, 290, 247)));
   EXPECT_EQ(d->groupName, "Left Dock");
   EXPECT_EQ(d->dockCode, 3);
 }
@@ -130,7 +124,7 @@ TEST_F(PanelTest, FailedPreferenceReadsKeepTheDefaults) {
   storePoint(host, kLocationPref, point(30, 40));
   makeParameters();
   EXPECT_EQ(parameterDialog()->groupName, "Sarvello Dialogs");
-  EXPECT_EQ(parameterDialog()->bounds.left, 1240);
+  EXPECT_EQ(parameterDialog()->bounds, firstPlace());
 }
 
 TEST_F(PanelTest, ChosenAndTypedValuesReachTheEngineOneAtATime) {
@@ -212,7 +206,7 @@ TEST_F(PanelTest, ClearEmptiesTheFieldAndRetryRestoresTheCapturedPaths) {
 TEST_F(PanelTest, DialogManagerDestroyingThePanelSavesItsPlacementAndLeavesThePanelSafe) {
   makeParameters();
   simhost::Dialog* d = parameterDialog();
-  d->bounds = Rect{100, 120, 330, 327};
+  d->bounds = rect(100, 120, 330, 327);
   d->visible = false;
   simhost::destroyAllDialogs(host);
   EXPECT_EQ(parameters->GetDialogRef(), nullptr);
@@ -235,9 +229,7 @@ TEST_F(PanelTest, DialogManagerDestroyingThePanelSavesItsPlacementAndLeavesThePa
 
   // The next panel starts where this one was.
   makeParameters();
-  EXPECT_EQ(parameterDialog()->bounds.left, 100);
-  EXPECT_EQ(parameterDialog()->bounds.top, 120);
-  EXPECT_EQ(parameterDialog()->bounds.right, 330);
+  EXPECT_EQ(parameterDialog()->bounds, byVariant(rect(100, 114, 315, 314), rect(100, 120, 330, 327)));
 }
 
 TEST_F(PanelTest, UnreadableDockGroupKeepsTheStoredGroupWhenSaving) {

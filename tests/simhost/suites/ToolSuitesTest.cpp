@@ -150,6 +150,11 @@ TEST_F(ToolSuitesTest, IconIsUnknownWhenItsResourceIsMissingOrNoPng) {
   EXPECT_EQ(kADMUnknownIconType,
             sADMIcon2->GetType(sADMIcon2->GetFromResource(self, "Sarvello Tool", 1, 16050)));
 
+  // A Windows module has no icon resource: its PNG tool image with the next id serves.
+  resources.erase({simhost::kIconResourceType, 16050});
+  resources[{simhost::kToolImageResourceType, 16051}] = pngHeader(24, 32);
+  EXPECT_EQ(32, tools().findIcon(sADMIcon2->GetFromResource(self, "Sarvello Tool", 1, 16050))->height);
+
   resources[{simhost::kIconResourceType, 16050}] = pngHeader(24, 24);
   ADMIconRef icon = sADMIcon2->GetFromResource(self, "Sarvello Tool", 1, 16050);
   EXPECT_EQ(kADMPNGIconType, sADMIcon2->GetType(icon));

@@ -34,8 +34,8 @@ struct FakePlugin {
   ASErr operator()(const char* caller, const char* selector, void* message) {
     const std::string what = name(caller, selector);
     received.push_back(what);
-    const Rect inside{10, 10, 20, 20};
-    const Rect other{30, 30, 40, 40};
+    const Rect inside = rect(10, 10, 20, 20);
+    const Rect other = rect(30, 30, 40, 40);
     if (what == "AI Tool/AI Select") {
       sAITimer->SetTimerActive(timer, true);
       sAIAnnotator->SetAnnotatorActive(annotator, true);
@@ -331,8 +331,14 @@ TEST(EventLoopReplay, TheSameEventsGiveTheSameDocumentByteForByte) {
   const ReplayResult second = replayStroke();
   ASSERT_EQ(1u, first.paths.size());
   ASSERT_EQ(first.paths[0].size(), second.paths[0].size());
-  EXPECT_EQ(0, std::memcmp(first.paths[0].data(), second.paths[0].data(),
-                           first.paths[0].size() * sizeof(AIPathSegment)));
+  // Every coordinate to the bit (a segment's padding bytes are nobody's business).
+  for (std::size_t i = 0; i < first.paths[0].size(); ++i) {
+    const AIPathSegment& a = first.paths[0][i];
+    const AIPathSegment& b = second.paths[0][i];
+    EXPECT_EQ(0, std::memcmp(&a.p, &b.p, sizeof a.p) | std::memcmp(&a.in, &b.in, sizeof a.in) |
+                     std::memcmp(&a.out, &b.out, sizeof a.out)) << i;
+    EXPECT_EQ(a.corner, b.corner) << i;
+  }
   EXPECT_EQ(first.status, second.status);
   // 3 idle ticks, one tick before each drag but the first, 10 idle ticks; one redraw each, and
   // one after each drag.

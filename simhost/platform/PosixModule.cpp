@@ -1,17 +1,66 @@
-#include "loader/ModuleBinding.h"
-
+// A module's code on Linux: loaded with the dynamic linker, its clock bound through its global
+// offset table, its resources in an ELF section.
 #include <dlfcn.h>
 #include <elf.h>
 #include <link.h>
 #include <sys/mman.h>
+#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
-namespace simhost {
+#include "core/HostClock.h"
+#include "platform/Platform.h"
+
+namespace simhost::platform {
 
 namespace {
+
+using hostclock::floorDiv;
+
+// ---- The host's clock as the C library's ------------------------------------------------------
+
+time_t moduleTime(time_t* out) {
+  const time_t seconds = static_cast<time_t>(floorDiv(hostclock::moduleRead(), 1'000'000));
+  if (out != nullptr) *out = seconds;
+  return seconds;
+}
+
+int moduleGettimeofday(struct timeval* out, void* /*zone*/) {
+  if (out == nullptr) return 0;
+  const std::int64_t micros = hostclock::moduleRead();
+  const std::int64_t seconds = floorDiv(micros, 1'000'000);
+  out->tv_sec = static_cast<time_t>(seconds);
+  out->tv_usec = static_cast<suseconds_t>(micros - seconds * 1'000'000);
+  return 0;
+}
+
+int moduleClockGettime(clockid_t clock, struct timespec* out) {
+  // The wall clocks follow the host's clock; the others (monotonic, CPU time) stay the system's.
+  if ((clock != CLOCK_REALTIME && clock != CLOCK_REALTIME_COARSE) || !hostclock::isSet()) {
+    return ::clock_gettime(clock, out);
+  }
+  if (out == nullptr) {
+    errno = EFAULT;
+    return -1;
+  }
+  const std::int64_t micros = hostclock::moduleRead();
+  const std::int64_t seconds = floorDiv(micros, 1'000'000);
+  out->tv_sec = static_cast<time_t>(seconds);
+  out->tv_nsec = static_cast<long>((micros - seconds * 1'000'000) * 1000);
+  return 0;
+}
+
+// ---- The module's global offset table ---------------------------------------------------------
+
+struct Rebinding {
+  const char* symbol;  // e.g. "gettimeofday"
+  void* target;        // what the module calls instead
+};
 
 #if defined(__x86_64__)
 constexpr std::uint32_t kJumpSlot = R_X86_64_JUMP_SLOT;
@@ -61,8 +110,9 @@ int findRelro(struct dl_phdr_info* info, std::size_t, void* data) {
   return 1;
 }
 
-}  // namespace
-
+// Rebinds every reference of the module `library` (a handle from dlopen) to the given symbols:
+// the dynamic linker has resolved the module's imports into its global offset table, and only
+// the module's own slots are rewritten. Answers the number of slots rewritten, or -1.
 int rebindModuleReferences(void* library, const std::vector<Rebinding>& rebindings, std::string* error) {
   struct link_map* map = nullptr;
   if (library == nullptr || ::dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) {
@@ -123,4 +173,47 @@ int rebindModuleReferences(void* library, const std::vector<Rebinding>& rebindin
   return rewritten;
 }
 
-}  // namespace simhost
+}  // namespace
+
+void* loadModule(const std::string& path, std::string* error) {
+  // A path without a slash would make the system search its library folders.
+  const std::string where = path.find('/') == std::string::npos ? "./" + path : path;
+  dlerror();
+  void* module = ::dlopen(where.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    const char* why = dlerror();
+    *error = why != nullptr ? why : "unknown error";
+  }
+  return module;
+}
+
+void* moduleSymbol(void* module, const std::string& name) { return ::dlsym(module, name.c_str()); }
+
+void unloadModule(void* module) { ::dlclose(module); }
+
+bool moduleLoaded(const std::string& path) {
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return false;
+  ::dlclose(handle);
+  return true;
+}
+
+int bindModuleClock(void* module, std::string* error) {
+  const std::vector<Rebinding> clock = {
+      {"time", reinterpret_cast<void*>(&moduleTime)},
+      {"gettimeofday", reinterpret_cast<void*>(&moduleGettimeofday)},
+      {"clock_gettime", reinterpret_cast<void*>(&moduleClockGettime)},
+  };
+  return rebindModuleReferences(module, clock, error);
+}
+
+std::optional<sarvello::res::ResourceFile> moduleResources(const sarvello::res::Bytes& file,
+                                                           std::string* error) {
+  const auto section = sarvello::res::readElfSection(file, sarvello::res::kResourceSection, error);
+  if (!section) return std::nullopt;
+  auto resources = sarvello::res::ResourceFile::parse(*section, error);
+  if (!resources) *error = "its resources are damaged: " + *error;
+  return resources;
+}
+
+}  // namespace simhost::platform

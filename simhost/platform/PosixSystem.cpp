@@ -1,4 +1,5 @@
-// The system's opener of web addresses (xdg-open), started without a shell.
+// The system on Linux: the running program's file, the user's configuration folder and the
+// opener of web addresses (xdg-open), started without a shell.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -6,14 +7,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <string>
 
-#include "core/Host.h"
+#include "platform/Platform.h"
 
 extern char** environ;
 
-namespace simhost {
+namespace simhost::platform {
 namespace {
 
 // The system's opener, when there is one on the PATH.
@@ -59,4 +61,19 @@ bool openWithSystem(const std::string& url) {
   return !opener.empty() && launchOpener(opener, url);
 }
 
-}  // namespace simhost
+std::string programPath() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string defaultPreferencesPath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/sarvello/preferences.ini";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0')
+    return std::string(home) + "/.config/sarvello/preferences.ini";
+  return std::string();
+}
+
+}  // namespace simhost::platform
