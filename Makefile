@@ -44,7 +44,7 @@ test-windows:
 # Everything built and tested on Linux with the macOS variant of the host interface: 16-bit view
 # rectangles and points, in that platform's order.
 test-macos-variant: deps
-	cmake -S . -B $(BUILD_MACOS) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVELLO_MACOS_VARIANT=ON -DSARVELLO_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_MACOS) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARVELLO_PLATFORM=macos -DSARVELLO_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD_MACOS) -j $(JOBS)
 	ctest --test-dir $(BUILD_MACOS) --output-on-failure -j $(JOBS)
 

@@ -9,8 +9,8 @@
 extern "C" {
 #endif
 
-/* The build may ask for the macOS variant on another system (SARVELLO_MACOS_VARIANT, which
- * `make test-macos-variant` sets): its layouts below, and the macOS variant of the plug-in's own
+/* The build may ask for the macOS variant on another system (SARVELLO_MACOS_VARIANT, which the
+ * build defines for -DSARVELLO_PLATFORM=macos, as `make test-macos-variant` does): its layouts below, and the macOS variant of the plug-in's own
  * differences, which a Linux build takes anyway. */
 #if defined(SARVELLO_MACOS_VARIANT) && SARVELLO_MACOS_VARIANT && defined(_WIN32)
 #error "the macOS variant is built on Linux or macOS"
