@@ -157,7 +157,7 @@ describe('the tool on the page', () => {
       await page.getByRole('option', { name: '0.5', exact: true }).click();
       const alert = page.getByRole('alertdialog');
       await alert.waitFor();
-      assert.match(await alert.textContent(), /Auto Limitter/);
+      assert.match(await alert.textContent(), /Auto Limitter\s+Due to an application limitations, number of each path's vertices is limitted up to 30,000\. Stopping\./);
       const step = await stepOf(page);
       await page.waitForTimeout(400);
       assert.equal(await stepOf(page), step, 'nothing runs while the alert is open');
