@@ -12,9 +12,10 @@
 
 namespace simhost::live {
 
-// Each shape of the file (an element that became art), in the file's order: its path data now
-// in its own coordinates, the places of its path art in Drawing::paths(), and whether any of
-// them is selected.
+// Each shape of the file (an element that became art, clones' included), in the file's order:
+// its path data now in its own coordinates, the places of its path art in Drawing::paths(), and
+// whether any of them is selected; then the paths that draw the mid markers of shapes that have
+// them, in the order of their shapes, with their shape's paths (never shown selected).
 struct PageShape {
   std::string d;
   std::vector<std::size_t> paths;
