@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "core/Handles.h"
 
@@ -36,6 +37,7 @@ bool Document::remove(AIArtHandle art) {
   const std::uint64_t id = handleId(HandleKind::Art, art);
   auto it = art_.find(id);
   if (it == art_.end()) return false;
+  last_.id = 0;
   art_.erase(it);
   // The subpaths of a removed compound path go with it.
   std::erase_if(art_, [id](const auto& entry) { return entry.second.parent == id; });
@@ -43,13 +45,17 @@ bool Document::remove(AIArtHandle art) {
 }
 
 Art* Document::find(AIArtHandle art) {
-  auto it = art_.find(handleId(HandleKind::Art, art));
-  return it == art_.end() ? nullptr : &it->second;
+  return const_cast<Art*>(std::as_const(*this).find(art));
 }
 
 const Art* Document::find(AIArtHandle art) const {
-  auto it = art_.find(handleId(HandleKind::Art, art));
-  return it == art_.end() ? nullptr : &it->second;
+  const std::uint64_t id = handleId(HandleKind::Art, art);
+  if (id != 0 && id == last_.id) return &last_.at->second;
+  auto it = const_cast<std::map<std::uint64_t, Art>&>(art_).find(id);
+  if (it == art_.end()) return nullptr;
+  last_.id = id;
+  last_.at = it;
+  return &it->second;
 }
 
 bool Document::valid(AIArtHandle art) const { return find(art) != nullptr; }
@@ -69,7 +75,10 @@ void Document::selectAll(bool selected) {
 
 std::size_t Document::size() const { return art_.size(); }
 
-void Document::clear() { art_.clear(); }  // ids keep counting: old handles stay dead
+void Document::clear() {
+  last_.id = 0;
+  art_.clear();
+}  // ids keep counting: old handles stay dead
 
 namespace {
 

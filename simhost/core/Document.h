@@ -51,6 +51,19 @@ class Document {
  private:
   std::uint64_t nextId_ = 1;
   std::map<std::uint64_t, Art> art_;  // ordered by id = document order
+  // The art found last: the plug-in works on one path at a time, a call a segment. A copy of
+  // the document starts without it (it would point into the other's art).
+  struct LastFound {
+    std::uint64_t id = 0;
+    std::map<std::uint64_t, Art>::iterator at;
+    LastFound() = default;
+    LastFound(const LastFound&) {}
+    LastFound& operator=(const LastFound&) {
+      id = 0;
+      return *this;
+    }
+  };
+  mutable LastFound last_;
 };
 
 // The document window. The view shows the artwork point `center` at the middle of a window of

@@ -42,15 +42,21 @@ ASErr Faults::check(const char* operation) {
   if (operation == nullptr) operation = "";
   // Every call is counted, so the count is found through the caller's name pointer (a string
   // literal at every call site): no string is built and no name compared but the one found.
-  auto site = sites_.find(operation);
-  if (site == sites_.end() || site->second->first != operation) {
-    auto* entry = &*callCounts_.try_emplace(operation, 0).first;
-    site = sites_.insert_or_assign(operation, entry).first;
+  // The plug-in calls one operation many times in a row (a segment at a time): the last site
+  // is kept at hand.
+  if (operation != lastOperation_) {
+    auto site = sites_.find(operation);
+    if (site == sites_.end() || site->second->first != operation) {
+      auto* entry = &*callCounts_.try_emplace(operation, 0).first;
+      site = sites_.insert_or_assign(operation, entry).first;
+    }
+    lastOperation_ = operation;
+    lastSite_ = site->second;
   }
-  ++site->second->second;
+  ++lastSite_->second;
   if (callFaults_.empty()) return kNoErr;
 
-  const std::string& op = site->second->first;
+  const std::string& op = lastSite_->first;
   ASErr answer = kNoErr;
   auto [first, last] = callFaults_.equal_range(op);
   for (auto it = first; it != last;) {

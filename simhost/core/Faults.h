@@ -53,6 +53,8 @@ class Faults {
   std::map<std::string, int> callCounts_;
   // The count of each operation by the address of the name its callers pass.
   std::unordered_map<const char*, std::pair<const std::string, int>*> sites_;
+  const char* lastOperation_ = nullptr;
+  std::pair<const std::string, int>* lastSite_ = nullptr;
   std::vector<std::pair<std::string, int32_t>> lackingSuites_;
 };
 
