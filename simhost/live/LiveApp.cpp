@@ -75,15 +75,17 @@ void LiveApp::note(const std::string& line) {
 }
 
 bool LiveApp::start(const std::string& svgText, const std::string& name, std::string* error) {
-  return begin(svgText.empty() ? kEmptyDrawing : svgText, svgText.empty() ? "untitled.svg" : name, error);
+  return begin(svgText.empty() ? kEmptyDrawing : svgText, svgText.empty() ? "untitled.svg" : name,
+               options_.keepClones, error);
 }
 
-bool LiveApp::begin(const std::string& svgText, const std::string& name, std::string* error) {
+bool LiveApp::begin(const std::string& svgText, const std::string& name, bool keepClones, std::string* error) {
   app::RunOptions run;
   run.pluginPath = options_.pluginPath;
   run.preferencesFile = options_.preferencesFile;
   run.openURLsWithSystem = false;  // the page opens the addresses the plug-in asks for
   run.live = true;
+  run.keepClones = keepClones;
   run.diagnostic = [this](const std::string& line) { note(line); };
   auto runner = std::make_unique<app::Runner>(run);
   // The plug-in's alerts are modal: the user-interface thread waits in them until the user
@@ -103,6 +105,7 @@ bool LiveApp::begin(const std::string& svgText, const std::string& name, std::st
     return false;
   }
   name_ = name;
+  keptClones_ = keepClones;
   recording_ = session::Session{};
   const ViewState& view = runner_->host().view();
   recording_.view.width = view.width;
@@ -252,24 +255,26 @@ void LiveApp::fitScreen(int width, int height) {
   screen_ = {width, height};
 }
 
-Reply LiveApp::openDrawing(const std::string& svgText, const std::string& name) {
+Reply LiveApp::openDrawing(const std::string& svgText, const std::string& name, bool keepClones) {
   // The drawing is tried first in a document of its own, so that a file that cannot be opened
   // leaves the open one as it is.
   {
     Document trial;
     ViewState view;
     svg::ImportOptions options;
+    options.keepClones = keepClones;
     svg::ImportResult tried = svg::importSvg(svgText, name, trial, view, options);
     if (!tried) return error(422, tried.error);
   }
   std::string why;
   const std::string previous = runner_ && runner_->drawing() ? runner_->drawing()->source() : kEmptyDrawing;
   const std::string previousName = name_;
+  const bool previousKept = keptClones_;
   if (runner_ && !runner_->quit(&why)) note("warning: " + why);
   runner_.reset();
-  if (!begin(svgText, name, &why)) {
+  if (!begin(svgText, name, keepClones, &why)) {
     std::string again;
-    if (!begin(previous, previousName, &again)) note("error: " + again);
+    if (!begin(previous, previousName, previousKept, &again)) note("error: " + again);
     return error(500, why);
   }
   note("opened " + name);

@@ -35,6 +35,7 @@ namespace simhost::live {
 struct LiveOptions {
   std::string pluginPath;       // empty: the module beside the program
   std::string preferencesFile;  // empty: preferences for the run only
+  bool keepClones = false;      // the first drawing's clones stay clones
   std::function<void(const std::string& line)> diagnostic;  // host diagnostics as they come
 };
 
@@ -68,7 +69,8 @@ class LiveApp {
   // page's size, which palettes stay on; {"type": "quit"} quits.
   Reply input(const std::string& body);
   // Replaces the document with a drawing; a drawing that cannot be opened leaves it as it was.
-  Reply openDrawing(const std::string& svgText, const std::string& name);
+  // keepClones: the drawing's clones stay clones (not read as shapes, not stirred).
+  Reply openDrawing(const std::string& svgText, const std::string& name, bool keepClones = false);
   Reply saveDrawing();
   Reply savePicture();
   Reply saveSession();
@@ -81,7 +83,7 @@ class LiveApp {
   const session::Session& recording() const { return recording_; }
 
  private:
-  bool begin(const std::string& svgText, const std::string& name, std::string* error);
+  bool begin(const std::string& svgText, const std::string& name, bool keepClones, std::string* error);
   void showAlert(const Alert& alert);
   void fitScreen(int width, int height);
   void note(const std::string& line);
@@ -97,6 +99,7 @@ class LiveApp {
   session::Session recording_;
   std::uint64_t document_ = 0;
   std::uint64_t seq_ = 0;
+  bool keptClones_ = false;  // the open drawing's clones were kept as clones
   std::vector<std::shared_ptr<const std::string>> shapes_;
   std::vector<std::size_t> selected_;  // shapes with a selected path
   std::vector<std::vector<std::size_t>> shapePaths_;  // each shape's path art, by place

@@ -194,7 +194,8 @@ bool WebServer::start(int port, std::string* error) {
   server.Post("/api/open", [this, onUiThread](const httplib::Request& req, httplib::Response& res) {
     std::string name = req.has_param("name") ? req.get_param_value("name") : "drawing.svg";
     if (name.empty() || name.size() > 255) name = "drawing.svg";
-    onUiThread(res, [&] { return app_.openDrawing(req.body, name); });
+    const bool keepClones = req.has_param("keep-clones") && req.get_param_value("keep-clones") == "1";
+    onUiThread(res, [&] { return app_.openDrawing(req.body, name, keepClones); });
   });
   server.Post("/api/alert", [this](const httplib::Request& req, httplib::Response& res) {
     // Answered here, not on the user-interface thread: that thread is waiting in the alert.

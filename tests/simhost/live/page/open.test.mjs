@@ -241,6 +241,21 @@ describe('files and the server', () => {
     });
   });
 
+  test('clones open as shapes of their own, or kept as clones', async () => {
+    const cloned = path.join(dir, 'cloned.svg');
+    writeFileSync(cloned, '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100"><path id="p" d="M10,10 L90,10" stroke="black"/><use href="#p" y="40"/></svg>');
+    await withPage([sample, '--no-prefs'], async (s) => {
+      const { page } = s;
+      for (const [item, shapes] of [['Open…', 2], ['Open keeping clones…', 1]]) {
+        const chooser = page.waitForEvent('filechooser');
+        await page.getByRole('menuitem', { name: 'File' }).click();
+        await page.getByRole('menuitem', { name: item, exact: true }).click();
+        await (await chooser).setFiles(cloned);
+        await page.waitForFunction((n) => document.querySelectorAll('#drawing [data-shape]').length === n, shapes);
+      }
+    });
+  });
+
   test("a drawing's scripts, event attributes and javascript: links do not run in the page", async () => {
     const hostile = path.join(dir, 'hostile.svg');
     writeFileSync(hostile, `<svg xmlns="http://www.w3.org/2000/svg" onload="window.hacked = 'onload'" viewBox="0 0 100 100">
