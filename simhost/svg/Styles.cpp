@@ -1,8 +1,5 @@
-// Style sheets and the cascade. The selectors renderers take in drawings are read: type,
-// universal, id, class and attribute selectors, :first-child, :last-child, :only-child, :root and
-// :not() of those, joined by descendant, child and sibling combinators. A selector beyond them
-// (other pseudo-classes, pseudo-elements, namespaces) matches nothing here, and at-rules are
-// passed over.
+// Style sheets and the cascade. A rule whose selector is beyond those Selectors.cpp reads
+// matches nothing here, and at-rules are passed over.
 #include "svg/Styles.h"
 
 #include <algorithm>
@@ -15,27 +12,6 @@
 namespace simhost::svg {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-std::string lower(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
-
-std::string_view localOf(std::string_view qualified) {
-  const std::size_t colon = qualified.find(':');
-  return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
-}
-
-// The end of a block or value part that starts at `i`: the first `stop` character outside
-// quotes, parentheses and brackets, or the end.
 std::size_t scanTo(std::string_view s, std::size_t i, std::string_view stops) {
   int depth = 0;
   char quote = 0;
@@ -52,307 +28,6 @@ std::size_t scanTo(std::string_view s, std::size_t i, std::string_view stops) {
     else if ((c == ')' || c == ']' || c == '}') && depth > 0) --depth;
   }
   return s.size();
-}
-
-// ---- Selectors ----
-
-struct AttributeTest {
-  std::string name;
-  char op = 0;  // 0: present; '=', '~', '|', '^', '$', '*'
-  std::string value;
-  bool ignoreCase = false;
-};
-
-struct Compound {
-  std::string type;  // empty or "*": any
-  std::vector<std::string> ids;
-  std::vector<std::string> classes;
-  std::vector<AttributeTest> attributes;
-  enum class Pseudo { FirstChild, LastChild, OnlyChild, Root };
-  std::vector<Pseudo> pseudos;
-  std::vector<Compound> nots;
-};
-
-struct Selector {
-  // Right to left: parts[0] is the subject; combinators[k] joins parts[k] to parts[k + 1]
-  // (' ' descendant, '>' child, '+' next sibling, '~' later sibling).
-  std::vector<Compound> parts;
-  std::vector<char> combinators;
-  int specificity = 0;
-};
-
-bool isNameChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' ||
-         static_cast<unsigned char>(c) >= 0x80;
-}
-
-class SelectorParser {
- public:
-  explicit SelectorParser(std::string_view s) : s_(s) {}
-
-  std::optional<Selector> parse() {
-    Selector sel;
-    std::vector<Compound> parts;
-    std::vector<char> combinators;
-    skipSpace();
-    while (true) {
-      Compound c;
-      if (!compound(&c, &sel.specificity)) return std::nullopt;
-      parts.push_back(std::move(c));
-      const bool spaced = skipSpace();
-      if (i_ >= s_.size()) break;
-      char comb = ' ';
-      if (s_[i_] == '>' || s_[i_] == '+' || s_[i_] == '~') {
-        comb = s_[i_++];
-        skipSpace();
-      } else if (!spaced) {
-        return std::nullopt;
-      }
-      combinators.push_back(comb);
-    }
-    sel.parts.assign(parts.rbegin(), parts.rend());
-    sel.combinators.assign(combinators.rbegin(), combinators.rend());
-    return sel;
-  }
-
- private:
-  bool skipSpace() {
-    const std::size_t from = i_;
-    while (i_ < s_.size() && isSpace(s_[i_])) ++i_;
-    return i_ > from;
-  }
-  std::string name() {
-    const std::size_t from = i_;
-    while (i_ < s_.size() && isNameChar(s_[i_])) ++i_;
-    return std::string(s_.substr(from, i_ - from));
-  }
-
-  bool compound(Compound* c, int* specificity) {
-    bool any = false;
-    if (i_ < s_.size() && s_[i_] == '*') {
-      ++i_;
-      c->type.assign(1, '*');
-      any = true;
-    } else if (i_ < s_.size() && isNameChar(s_[i_])) {
-      c->type = name();
-      *specificity += 1;
-      any = true;
-    }
-    while (i_ < s_.size()) {
-      const char ch = s_[i_];
-      if (ch == '#' || ch == '.') {
-        ++i_;
-        std::string n = name();
-        if (n.empty()) return false;
-        (ch == '#' ? c->ids : c->classes).push_back(std::move(n));
-        *specificity += ch == '#' ? 10000 : 100;
-      } else if (ch == '[') {
-        ++i_;
-        AttributeTest a;
-        skipSpace();
-        a.name = name();
-        skipSpace();
-        if (a.name.empty() || i_ >= s_.size()) return false;
-        if (s_[i_] != ']') {
-          if (s_[i_] != '=') {
-            a.op = s_[i_++];
-            if (std::string_view("~|^$*").find(a.op) == std::string_view::npos || i_ >= s_.size() || s_[i_] != '=')
-              return false;
-          } else {
-            a.op = '=';
-          }
-          ++i_;
-          skipSpace();
-          if (i_ < s_.size() && (s_[i_] == '"' || s_[i_] == '\'')) {
-            const char q = s_[i_++];
-            const std::size_t end = s_.find(q, i_);
-            if (end == std::string_view::npos) return false;
-            a.value = std::string(s_.substr(i_, end - i_));
-            i_ = end + 1;
-          } else {
-            a.value = name();
-          }
-          skipSpace();
-          if (i_ < s_.size() && (s_[i_] == 'i' || s_[i_] == 'I')) {
-            a.ignoreCase = true;
-            ++i_;
-            skipSpace();
-          }
-        }
-        if (i_ >= s_.size() || s_[i_] != ']') return false;
-        ++i_;
-        c->attributes.push_back(std::move(a));
-        *specificity += 100;
-      } else if (ch == ':') {
-        ++i_;
-        if (i_ < s_.size() && s_[i_] == ':') return false;  // a pseudo-element
-        const std::string n = lower(name());
-        if (n == "not" && i_ < s_.size() && s_[i_] == '(') {
-          const std::size_t close = s_.find(')', i_);
-          if (close == std::string_view::npos) return false;
-          SelectorParser inner(trim(s_.substr(i_ + 1, close - i_ - 1)));
-          Compound neg;
-          int spec = 0;
-          if (!inner.compound(&neg, &spec) || inner.i_ != inner.s_.size()) return false;
-          c->nots.push_back(std::move(neg));
-          *specificity += spec;
-          i_ = close + 1;
-        } else if (n == "first-child") {
-          c->pseudos.push_back(Compound::Pseudo::FirstChild);
-          *specificity += 100;
-        } else if (n == "last-child") {
-          c->pseudos.push_back(Compound::Pseudo::LastChild);
-          *specificity += 100;
-        } else if (n == "only-child") {
-          c->pseudos.push_back(Compound::Pseudo::OnlyChild);
-          *specificity += 100;
-        } else if (n == "root") {
-          c->pseudos.push_back(Compound::Pseudo::Root);
-          *specificity += 100;
-        } else {
-          return false;
-        }
-      } else {
-        break;
-      }
-      any = true;
-    }
-    return any;
-  }
-
-  std::string_view s_;
-  std::size_t i_ = 0;
-};
-
-// ---- Frames: the output tree as selectors walk it ----
-
-std::optional<StyleFrame> parentOf(const StyleFrame& f) {
-  if (f.parent != nullptr) return *f.parent;
-  const pugi::xml_node p = f.node.parent();
-  if (!p || p.type() != pugi::node_element) return std::nullopt;
-  return StyleFrame::at(p);
-}
-
-pugi::xml_node elementSibling(pugi::xml_node n, bool previous) {
-  for (n = previous ? n.previous_sibling() : n.next_sibling(); n;
-       n = previous ? n.previous_sibling() : n.next_sibling()) {
-    if (n.type() == pugi::node_element) return n;
-  }
-  return {};
-}
-
-std::optional<StyleFrame> siblingOf(const StyleFrame& f, bool previous) {
-  if (f.alone) return std::nullopt;
-  const pugi::xml_node n = elementSibling(f.node, previous);
-  if (!n) return std::nullopt;
-  StyleFrame s = StyleFrame::at(n);
-  s.parent = f.parent;
-  s.withoutId = f.withoutId;
-  return s;
-}
-
-const std::vector<std::string>& geometryAttributesOf(std::string_view local) {
-  static const std::map<std::string, std::vector<std::string>, std::less<>> table = {
-      {"path", {"d"}},
-      {"rect", {"x", "y", "width", "height", "rx", "ry"}},
-      {"circle", {"cx", "cy", "r"}},
-      {"ellipse", {"cx", "cy", "rx", "ry"}},
-      {"line", {"x1", "y1", "x2", "y2"}},
-      {"polyline", {"points"}},
-      {"polygon", {"points"}},
-  };
-  static const std::vector<std::string> none;
-  const auto it = table.find(local);
-  return it == table.end() ? none : it->second;
-}
-
-std::optional<std::string_view> attributeOf(const StyleFrame& f, std::string_view name) {
-  if (f.withoutId && name == "id") return std::nullopt;
-  if (f.rewritten) {
-    const auto& geometry = geometryAttributesOf(localOf(f.node.name()));
-    if (std::find(geometry.begin(), geometry.end(), name) != geometry.end()) return std::nullopt;
-  }
-  for (pugi::xml_attribute a = f.node.first_attribute(); a; a = a.next_attribute()) {
-    if (name == a.name()) return std::string_view(a.value());
-  }
-  return std::nullopt;
-}
-
-bool hasWord(std::string_view list, std::string_view word) {
-  std::size_t i = 0;
-  while (i < list.size()) {
-    while (i < list.size() && isSpace(list[i])) ++i;
-    const std::size_t from = i;
-    while (i < list.size() && !isSpace(list[i])) ++i;
-    if (i > from && list.substr(from, i - from) == word) return true;
-  }
-  return false;
-}
-
-bool attributeMatches(const AttributeTest& t, std::string_view value) {
-  std::string v(value), w(t.value);
-  if (t.ignoreCase) {
-    v = lower(v);
-    w = lower(w);
-  }
-  switch (t.op) {
-    case 0: return true;
-    case '=': return v == w;
-    case '~': return !w.empty() && hasWord(v, w);
-    case '|': return v == w || (v.size() > w.size() && v.compare(0, w.size(), w) == 0 && v[w.size()] == '-');
-    case '^': return !w.empty() && v.compare(0, w.size(), w) == 0;
-    case '$': return !w.empty() && v.size() >= w.size() && v.compare(v.size() - w.size(), w.size(), w) == 0;
-    case '*': return !w.empty() && v.find(w) != std::string::npos;
-  }
-  return false;
-}
-
-bool compoundMatches(const Compound& c, const StyleFrame& f) {
-  if (!c.type.empty() && c.type != "*" && c.type != f.name) return false;
-  if (!c.ids.empty()) {
-    const auto id = attributeOf(f, "id");
-    for (const std::string& want : c.ids)
-      if (!id || *id != want) return false;
-  }
-  if (!c.classes.empty()) {
-    const auto cls = attributeOf(f, "class");
-    for (const std::string& want : c.classes)
-      if (!cls || !hasWord(*cls, want)) return false;
-  }
-  for (const AttributeTest& t : c.attributes) {
-    const auto v = attributeOf(f, t.name);
-    if (!v || !attributeMatches(t, *v)) return false;
-  }
-  for (Compound::Pseudo p : c.pseudos) {
-    const bool first = !siblingOf(f, true), last = !siblingOf(f, false);
-    switch (p) {
-      case Compound::Pseudo::FirstChild: if (!first) return false; break;
-      case Compound::Pseudo::LastChild: if (!last) return false; break;
-      case Compound::Pseudo::OnlyChild: if (!first || !last) return false; break;
-      case Compound::Pseudo::Root: if (parentOf(f)) return false; break;
-    }
-  }
-  for (const Compound& n : c.nots)
-    if (compoundMatches(n, f)) return false;
-  return true;
-}
-
-bool matchesFrom(const Selector& s, std::size_t k, const StyleFrame& f) {
-  if (!compoundMatches(s.parts[k], f)) return false;
-  if (k + 1 == s.parts.size()) return true;
-  const char comb = s.combinators[k];
-  if (comb == '>' || comb == ' ') {
-    for (std::optional<StyleFrame> p = parentOf(f); p; p = parentOf(*p)) {
-      if (matchesFrom(s, k + 1, *p)) return true;
-      if (comb == '>') return false;
-    }
-    return false;
-  }
-  for (std::optional<StyleFrame> p = siblingOf(f, true); p; p = siblingOf(*p, true)) {
-    if (matchesFrom(s, k + 1, *p)) return true;
-    if (comb == '+') return false;
-  }
-  return false;
 }
 
 struct Rule {
@@ -397,13 +72,6 @@ struct Winner {
 
 }  // namespace
 
-StyleFrame StyleFrame::at(pugi::xml_node node) {
-  StyleFrame f;
-  f.node = node;
-  f.name = localOf(node.name());
-  return f;
-}
-
 std::vector<Declaration> parseDeclarations(std::string_view text) {
   std::vector<Declaration> out;
   std::size_t i = 0;
@@ -413,13 +81,13 @@ std::vector<Declaration> parseDeclarations(std::string_view text) {
     i = end + 1;
     const std::size_t colon = part.find(':');
     if (colon == std::string_view::npos) continue;
-    std::string property = lower(trim(part.substr(0, colon)));
-    std::string_view value = trim(part.substr(colon + 1));
+    std::string property = lowerCase(trimCss(part.substr(0, colon)));
+    std::string_view value = trimCss(part.substr(colon + 1));
     bool important = false;
     if (const std::size_t bang = value.rfind('!'); bang != std::string_view::npos &&
-                                                   lower(trim(value.substr(bang + 1))) == "important") {
+                                                   lowerCase(trimCss(value.substr(bang + 1))) == "important") {
       important = true;
-      value = trim(value.substr(0, bang));
+      value = trimCss(value.substr(0, bang));
     }
     if (property.empty() || value.empty()) continue;
     if (property == "marker") {
@@ -456,7 +124,7 @@ struct Styles::Impl {
     std::string_view s = text;
     std::size_t i = 0;
     while (i < s.size()) {
-      while (i < s.size() && isSpace(s[i])) ++i;
+      while (i < s.size() && isCssSpace(s[i])) ++i;
       if (i >= s.size()) break;
       if (s[i] == '@') {
         const std::size_t end = scanTo(s, i, ";{");
@@ -476,8 +144,8 @@ struct Styles::Impl {
       i = close + 1;
       for (std::size_t k = 0; k <= selectors.size();) {
         const std::size_t comma = scanTo(selectors, k, ",");
-        SelectorParser parser(trim(selectors.substr(k, comma - k)));
-        if (std::optional<Selector> sel = parser.parse()) rules.push_back({std::move(*sel), declarations});
+        if (std::optional<Selector> sel = parseSelector(selectors.substr(k, comma - k)))
+          rules.push_back({std::move(*sel), declarations});
         k = comma + 1;
       }
     }
@@ -486,7 +154,7 @@ struct Styles::Impl {
   std::vector<std::size_t> match(const StyleFrame& f) const {
     std::vector<std::size_t> out;
     for (std::size_t k = 0; k < rules.size(); ++k)
-      if (matchesFrom(rules[k].selector, 0, f)) out.push_back(k);
+      if (matches(rules[k].selector, f)) out.push_back(k);
     return out;
   }
 
@@ -506,7 +174,7 @@ struct Styles::Impl {
     Winner w;
     if (presentationAttributes().count(property) != 0) {
       if (pugi::xml_attribute a = node.attribute(std::string(property).c_str())) {
-        const std::string_view v = trim(a.value());
+        const std::string_view v = trimCss(a.value());
         if (!v.empty()) w.offer(std::string(v), false, 0, 0, 0);
       }
     }
@@ -531,8 +199,8 @@ Styles::Styles(const pugi::xml_document& xml) : impl_(std::make_unique<Impl>()) 
     const pugi::xml_node n = stack.back();
     stack.pop_back();
     if (!n) continue;
-    if (localOf(n.name()) == "style") {
-      const std::string type = lower(trim(n.attribute("type").value()));
+    if (localNameOf(n.name()) == "style") {
+      const std::string type = lowerCase(trimCss(n.attribute("type").value()));
       if (type.empty() || type == "text/css") {
         std::string css;
         for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
@@ -555,7 +223,7 @@ bool Styles::hasRules() const { return !impl_->rules.empty(); }
 std::optional<std::string> Styles::declared(const StyleFrame& element, std::string_view property) const {
   static const std::vector<std::size_t> none;
   const bool plain = element.parent == nullptr && !element.withoutId && !element.alone && !element.rewritten &&
-                     element.name == localOf(element.node.name());
+                     element.name == localNameOf(element.node.name());
   const std::vector<std::size_t> matched = impl_->rules.empty() ? none
                                            : plain              ? impl_->matchedAt(element.node)
                                                                 : impl_->match(element);
@@ -622,9 +290,9 @@ std::string Styles::initialValue(std::string_view property) {
 
 std::string addToStyle(std::string_view style, std::string_view declarations, char quote) {
   std::string out(style);
-  const std::string_view kept = trim(style);
+  const std::string_view kept = trimCss(style);
   if (!kept.empty() && kept.back() != ';') {
-    while (!out.empty() && isSpace(out.back())) out.pop_back();
+    while (!out.empty() && isCssSpace(out.back())) out.pop_back();
     out += ';';
   }
   for (char c : declarations) {

@@ -15,22 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "svg/Selectors.h"
+
 namespace simhost::svg {
-
-// An element as style rules see it: an element of the source as it stands in the output, under
-// the name it has there, with the parent and siblings it has there.
-struct StyleFrame {
-  pugi::xml_node node;
-  std::string_view name;               // its local name there ("path" for a rewritten <line>)
-  const StyleFrame* parent = nullptr;  // none: the node's parent in the source
-  bool withoutId = false;              // written without its id (a copy inside a clone's expansion)
-  bool alone = false;                  // without siblings (the top of an expansion)
-  // Written as a <path>: the geometry attributes of its element (x1, cx, points, ...) are gone.
-  bool rewritten = false;
-
-  // The element where it stands in the source.
-  static StyleFrame at(pugi::xml_node node);
-};
 
 struct Declaration {
   std::string property;  // lower case; the shorthand "marker" is given as its three longhands

@@ -322,7 +322,7 @@ TEST(SvgExport, ChangedShapesBecomePathsAndKeepEverythingElse) {
   const std::string out = exported(*i);
   // The circle is a path with the circle's other attributes, in their place.
   EXPECT_NE(out.find("<path id=\"sun\" d=\"M"), std::string::npos) << out;
-  EXPECT_NE(out.find("\" fill=\"orange\" inkscape:label=\"Sun\"/>"), std::string::npos);
+  EXPECT_NE(out.find("\" fill=\"orange\" notes:label=\"Sun\"/>"), std::string::npos);
   EXPECT_EQ(out.find("<circle id=\"sun\""), std::string::npos);
   EXPECT_EQ(out.find("cx=\"130\""), std::string::npos);
   // The polygon keeps its transform, its geometry written in its own coordinates.
