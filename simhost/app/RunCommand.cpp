@@ -20,8 +20,9 @@ const char* const kRunHelp = R"(Usage: sarvello-host run INPUT.svg [options]
        sarvello-host run --session FILE [options]   (the session names its drawing)
 
 Imports the drawing into the host's document, replays the session (by default: select every
-path, pick the tool, a few swirling strokes through the overlay square, leave the tool) and
-writes the stirred drawing. The input is never overwritten.
+path, pick the tool, a few swirling strokes through the overlay square, leave the tool; on a
+drawing larger than the square, the panel's Size is first made as large as it goes) and writes
+the stirred drawing. The input is never overwritten.
 
 Options:
   --session FILE      the session to replay (JSON; see docs/USAGE.md)
