@@ -161,20 +161,6 @@ std::string applySplices(const std::string& s, std::vector<Splice> splices) {
 
 namespace {
 
-// The geometry attributes each shape has; they give way to "d" when the shape becomes a path.
-const std::vector<std::string>& geometryAttributes(const std::string& local) {
-  static const std::map<std::string, std::vector<std::string>> table = {
-      {"path", {"d"}},
-      {"rect", {"x", "y", "width", "height", "rx", "ry"}},
-      {"circle", {"cx", "cy", "r"}},
-      {"ellipse", {"cx", "cy", "rx", "ry"}},
-      {"line", {"x1", "y1", "x2", "y2"}},
-      {"polyline", {"points"}},
-      {"polygon", {"points"}},
-  };
-  return table.at(local);
-}
-
 bool markable(const std::string& local) {
   return local == "path" || local == "line" || local == "polyline" || local == "polygon";
 }
@@ -233,7 +219,7 @@ void Writer::shapeSplices(std::size_t k, const StyleFrame& frame, std::vector<Sp
   const std::string d = formatPathData(geometry_[k]);
   const std::string prefix(prefixOf(shape.qualifiedName));
   const std::string pathName = prefix.empty() ? "path" : prefix + ":path";
-  const auto& geometry = geometryAttributes(shape.localName);
+  const auto& geometry = geometryAttributesOf(shape.localName);
   const auto isGeometry = [&](const std::string& name) {
     return name == "d" || std::find(geometry.begin(), geometry.end(), name) != geometry.end();
   };

@@ -30,6 +30,21 @@ std::string_view localNameOf(std::string_view qualified) {
   return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
 }
 
+const std::vector<std::string>& geometryAttributesOf(std::string_view local) {
+  static const std::map<std::string, std::vector<std::string>, std::less<>> table = {
+      {"path", {"d"}},
+      {"rect", {"x", "y", "width", "height", "rx", "ry"}},
+      {"circle", {"cx", "cy", "r"}},
+      {"ellipse", {"cx", "cy", "rx", "ry"}},
+      {"line", {"x1", "y1", "x2", "y2"}},
+      {"polyline", {"points"}},
+      {"polygon", {"points"}},
+  };
+  static const std::vector<std::string> none;
+  const auto it = table.find(local);
+  return it == table.end() ? none : it->second;
+}
+
 namespace {
 
 bool isNameChar(char c) {
@@ -200,21 +215,6 @@ std::optional<StyleFrame> siblingOf(const StyleFrame& f, bool previous) {
   s.parent = f.parent;
   s.withoutId = f.withoutId;
   return s;
-}
-
-const std::vector<std::string>& geometryAttributesOf(std::string_view local) {
-  static const std::map<std::string, std::vector<std::string>, std::less<>> table = {
-      {"path", {"d"}},
-      {"rect", {"x", "y", "width", "height", "rx", "ry"}},
-      {"circle", {"cx", "cy", "r"}},
-      {"ellipse", {"cx", "cy", "rx", "ry"}},
-      {"line", {"x1", "y1", "x2", "y2"}},
-      {"polyline", {"points"}},
-      {"polygon", {"points"}},
-  };
-  static const std::vector<std::string> none;
-  const auto it = table.find(local);
-  return it == table.end() ? none : it->second;
 }
 
 std::optional<std::string_view> attributeOf(const StyleFrame& f, std::string_view name) {

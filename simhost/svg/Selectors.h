@@ -58,6 +58,10 @@ std::string_view trimCss(std::string_view s);
 std::string lowerCase(std::string_view s);
 std::string_view localNameOf(std::string_view qualified);  // "svg:path" -> "path"
 
+// The attributes that give a basic shape its geometry ("cx", "cy", "r" of a circle); they give
+// way to "d" when the shape is written as a path. None for another element.
+const std::vector<std::string>& geometryAttributesOf(std::string_view local);
+
 // A selector of a rule ("g > .c", "#d circle"); none when it is beyond those read.
 std::optional<Selector> parseSelector(std::string_view text);
 bool matches(const Selector& selector, const StyleFrame& element);
