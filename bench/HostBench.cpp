@@ -35,7 +35,8 @@ std::string limit_drawing() {
     d += " L" + x + std::to_string(1 + (row * 398) / (kRows - 1));
     if (row + 1 < kRows) d += " L" + x + std::to_string(1 + ((row + 1) * 398) / (kRows - 1));
   }
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"400\" "
+  // Declared 360 wide, it is placed as it always was: 360 artwork units across the square.
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"360\" height=\"360\" "
          "viewBox=\"0 0 400 400\"><path id=\"zigzag\" fill=\"none\" stroke=\"black\" d=\"" +
          d + "\"/></svg>";
 }

@@ -21,7 +21,7 @@ constexpr int32_t kVertexLimit = 29990;
 constexpr AIReal kConversionTolerance = 0.1f;
 
 const char kVertexLimitAlert[] =
-    "Sarvello Auto Limitter\n\n Due to an illustrator limitations, number of each path's vertices "
+    "Sarvello Auto Limitter\n\n Due to an application limitations, number of each path's vertices "
     "is limitted up to 30,000. Stopping.";
 const char kNoSelectionAlert[] = "Please select at least one path object.";
 

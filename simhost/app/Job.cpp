@@ -1,5 +1,7 @@
 #include "app/Job.h"
 
+#include "app/Sample.h"
+
 #include <iomanip>
 #include <sstream>
 
@@ -12,6 +14,7 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
   options.openURLsWithSystem = console.openURLs;
   options.framesEverywhere = job.framesEverywhere;
   options.unnamedPictures = job.unnamedPictures;
+  options.keepClones = job.keepClones;
   options.diagnostic = [&reporter](const std::string& text) { reporter.line(text); };
   options.progress = [&reporter](double done, double total) { reporter.progress("stirring", done, total); };
 
@@ -26,7 +29,10 @@ int runJob(const Job& job, Console& console, Reporter& reporter, Outcome* outcom
     reporter.line(error);
     return kExitBadInput;
   }
-  const bool played = runner.play(job.session, &error);
+  session::Session session = job.session;
+  if (job.defaultSession && (outcome->squareSize = defaultSquareSize(*runner.drawing())) > 0)
+    session = withSquareSize(std::move(session), outcome->squareSize);
+  const bool played = runner.play(session, &error);
   reporter.clearProgress();
   if (!played) reporter.line(job.sessionName + ": " + error);
   outcome->panels = runner.panels();
@@ -78,7 +84,23 @@ void printSummary(std::ostream& out, const std::string& what, const Outcome& out
     out << "Stirred " << what << ": ";
   }
   out << s.paths << (s.paths == 1 ? " path, " : " paths, ") << s.pathsMoved << " moved, "
-      << s.verticesBefore << " vertices before, " << s.verticesAfter << " after.\n";
+      << s.pathsResampled << " only resampled, " << s.verticesBefore << " vertices before, "
+      << s.verticesAfter << " after.\n";
+  if (outcome.squareSize > 0) {
+    out << "The drawing keeps its own size: the default strokes set the panel's Size to "
+        << outcome.squareSize << ", so that the overlay square covers as much of it as the panel allows.\n";
+  }
+  const auto count = [](std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  if (s.texts + s.images > 0) {
+    std::string kept = s.texts > 0 ? count(s.texts, "text", "texts") : "";
+    if (s.images > 0) kept += (kept.empty() ? "" : " and ") + count(s.images, "image", "images");
+    out << "Text and images are never stirred: the drawing's " << kept << " stay as they were.\n";
+  }
+  if (s.keptClones > 0) {
+    out << count(s.keptClones, "clone was", "clones were") << " kept as clones (--keep-clones): not stirred, written back as they were.\n";
+  }
   if (s.failedMessages > 0) {
     out << "The plug-in answered " << s.failedMessages
         << (s.failedMessages == 1 ? " message" : " messages") << " with an error (see the warnings above).\n";

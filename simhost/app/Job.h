@@ -22,6 +22,10 @@ struct Job {
   session::Session session;
   std::string sessionName;
   bool fit = true;
+  bool keepClones = false;       // clones stay clones
+  // The session is the default strokes: on a drawing that keeps its own size they begin by
+  // making the overlay square larger.
+  bool defaultSession = false;
   std::string pluginPath;
   std::string preferencesFile;  // empty: none read or saved
   bool framesEverywhere = false;
@@ -38,6 +42,7 @@ struct Outcome {
   std::vector<Frame> frames;
   RunStats stats;
   std::string panels;  // the panels as the run left them
+  int squareSize = 0;  // the Size the default strokes gave the square, or 0
 };
 
 // Runs the job; the exit code. Writes no file.

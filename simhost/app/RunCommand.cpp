@@ -20,8 +20,9 @@ const char* const kRunHelp = R"(Usage: sarvello-host run INPUT.svg [options]
        sarvello-host run --session FILE [options]   (the session names its drawing)
 
 Imports the drawing into the host's document, replays the session (by default: select every
-path, pick the tool, a few swirling strokes through the overlay square, leave the tool) and
-writes the stirred drawing. The input is never overwritten.
+path, pick the tool, a few swirling strokes through the overlay square, leave the tool; on a
+drawing larger than the square, the panel's Size is first made as large as it goes) and writes
+the stirred drawing. The input is never overwritten.
 
 Options:
   --session FILE      the session to replay (JSON; see docs/USAGE.md)
@@ -32,8 +33,9 @@ Options:
                       a scale such as 2 (default: 800 pixels along the longer side)
   --frames DIR        the pictures the session takes (one after each stroke when it asks for
                       none), as frame-01.png, ... and side by side in frames.png
-  --no-fit            keep the drawing's own coordinates instead of fitting it into the
+  --no-fit            keep the drawing's own coordinates instead of placing it about the
                       overlay square
+  --keep-clones       keep clones (<use>) as they are: not read as shapes, not stirred
   --plugin FILE       the plug-in module to load (default: Sarvello.aip beside sarvello-host)
   --prefs FILE        the host's preferences (the panel's placement), read at the start and
                       saved at the end (default: $XDG_CONFIG_HOME/sarvello/preferences.ini)
@@ -71,6 +73,7 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
                                       {{"--png-size"}, true},
                                       {{"--frames"}, true},
                                       {{"--no-fit"}, false},
+                                      {{"--keep-clones"}, false},
                                       {{"--plugin"}, true},
                                       {{"--prefs"}, true},
                                       {{"--no-prefs"}, false}},
@@ -179,6 +182,8 @@ int commandRun(const std::vector<std::string>& args, Console& console) {
   job.session = std::move(*parsed.session);
   job.sessionName = sessionName;
   job.fit = !a.flag("--no-fit");
+  job.keepClones = a.flag("--keep-clones");
+  job.defaultSession = !a.value("--session");
   job.pluginPath = a.value("--plugin").value_or(console.pluginPath);
   job.framesEverywhere = frames.has_value();
   // Pictures are made only when they are asked for: --png, --frames or a picture with a file.

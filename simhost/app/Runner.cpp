@@ -14,6 +14,7 @@
 
 #include "loader/PluginHost.h"
 #include "adm/DialogManager.h"
+#include "core/ViewLimits.h"
 #include "svg/Svg.h"
 #include "tool/EventLoop.h"
 #include "tool/ToolState.h"
@@ -26,6 +27,93 @@ std::string describeCode(ASErr code) {
   const bool printable = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
   return printable ? "'" + text + "'" : std::to_string(code);
 }
+
+namespace {
+
+// As the application shows a document it opens: when the drawing is larger than the window at
+// the view's zoom, the view is zoomed out until all of it shows, with a margin.
+void showWhole(ViewState& view, const svg::Drawing& drawing) {
+  const svg::Affine& m = drawing.userToArtwork();
+  const double scale = std::hypot(m.a, m.b);
+  const double width = drawing.canvasWidth() * scale, height = drawing.canvasHeight() * scale;
+  if (!(width > 0) || !(height > 0)) return;
+  const double fit = 0.95 * std::min(view.width / width, view.height / height);
+  if (fit < view.zoom) view.zoom = std::max(kMinZoom, fit);
+}
+
+struct Point {
+  double x, y;
+};
+
+// The outline of a path's segments as a polyline that stays within `flatness` of its curves.
+std::vector<Point> flatten(const std::vector<AIPathSegment>& segments, bool closed, double flatness) {
+  std::vector<Point> out;
+  if (segments.empty()) return out;
+  out.push_back({segments[0].p.h, segments[0].p.v});
+  const auto curve = [&](const auto& self, Point p0, Point p1, Point p2, Point p3, int depth) -> void {
+    // Flat when both controls lie within `flatness` of the chord.
+    const double dx = p3.x - p0.x, dy = p3.y - p0.y, length = std::hypot(dx, dy);
+    const auto off = [&](Point c) {
+      return length > 0 ? std::fabs((c.x - p0.x) * dy - (c.y - p0.y) * dx) / length : std::hypot(c.x - p0.x, c.y - p0.y);
+    };
+    if (depth >= 16 || (off(p1) <= flatness && off(p2) <= flatness)) {
+      out.push_back(p3);
+      return;
+    }
+    const auto mid = [](Point a, Point b) { return Point{(a.x + b.x) / 2, (a.y + b.y) / 2}; };
+    const Point a = mid(p0, p1), b = mid(p1, p2), c = mid(p2, p3), ab = mid(a, b), bc = mid(b, c), m = mid(ab, bc);
+    self(self, p0, a, ab, m, depth + 1);
+    self(self, m, bc, c, p3, depth + 1);
+  };
+  const auto segment = [&](const AIPathSegment& from, const AIPathSegment& to) {
+    curve(curve, {from.p.h, from.p.v}, {from.out.h, from.out.v}, {to.in.h, to.in.v}, {to.p.h, to.p.v}, 0);
+  };
+  for (std::size_t k = 1; k < segments.size(); ++k) segment(segments[k - 1], segments[k]);
+  if (closed) segment(segments.back(), segments.front());
+  return out;
+}
+
+double distanceToSegment(Point p, Point a, Point b) {
+  const double dx = b.x - a.x, dy = b.y - a.y, length2 = dx * dx + dy * dy;
+  const double t = length2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0) : 0.0;
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+// Whether an anchor of `now` lies farther than `tolerance` from the outline of `was`. The tool's
+// points follow the outline in order, so each is looked for near where the last one was found
+// first.
+bool leavesOutline(const std::vector<AIPathSegment>& now, const std::vector<AIPathSegment>& was, bool closed,
+                   double tolerance) {
+  const std::vector<Point> line = flatten(was, closed, tolerance / 10);
+  if (line.empty()) return !now.empty();
+  const std::size_t segments = line.size() > 1 ? line.size() - 1 : 1;
+  const auto distance = [&](Point p, std::size_t k) {
+    return line.size() > 1 ? distanceToSegment(p, line[k], line[k + 1]) : std::hypot(p.x - line[0].x, p.y - line[0].y);
+  };
+  constexpr std::size_t kWindow = 64;
+  std::size_t cursor = 0;
+  for (const AIPathSegment& s : now) {
+    const Point p{s.p.h, s.p.v};
+    bool near = false;
+    for (std::size_t step = 0; step < kWindow && step < segments && !near; ++step) {
+      const std::size_t k = (cursor + step) % segments;
+      if (distance(p, k) <= tolerance) {
+        cursor = k;
+        near = true;
+      }
+    }
+    for (std::size_t k = 0; k < segments && !near; ++k) {
+      if (distance(p, k) <= tolerance) {
+        cursor = k;
+        near = true;
+      }
+    }
+    if (!near) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 AIRealRect overlaySquare(const ViewState& view, int size) {
   const AIRealRect bounds = view.bounds();
@@ -44,7 +132,14 @@ Runner::Runner(RunOptions options)
     : options_(std::move(options)), host_(std::make_unique<Host>()), squareSize_(options_.squareSize) {
   host_->openURLsWithSystem = options_.openURLsWithSystem;
   host_->onAlert = [this](const Alert& alert) {
-    if (alert.text.rfind("Sarvello Auto Limitter", 0) == 0) stats_.stoppedAtLimit = true;
+    // The only message alert of a deformation step (a timer tick, a handled drag, the tool's
+    // selection) is the vertex limit's, which stops the run; the one of a press asks for a
+    // selection.
+    static const std::set<std::string> steps = {
+        std::string(kAITimerCaller) + "/" + kAITimerGoSelector,
+        std::string(kAIToolCaller) + "/" + kAIToolMouseDragSelector,
+        std::string(kAIToolCaller) + "/" + kAIToolSelectSelector};
+    if (alert.kind == Alert::Message && steps.count(alert.during) != 0) stats_.stoppedAtLimit = true;
     switch (alert.kind) {
       case Alert::Error: note("Sarvello error: " + alert.text); break;
       case Alert::Message: note("Sarvello: " + alert.text); break;
@@ -129,12 +224,14 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   svg::ImportOptions importOptions;
   importOptions.fit = fit && session.fit;
   importOptions.overlaySide = squareSize_;
+  importOptions.keepClones = options_.keepClones;
   svg::ImportResult imported = svg::importSvg(svgText, name, host_->document(), host_->view(), importOptions);
   for (const std::string& warning : imported.warnings) note("warning: " + warning);
   if (!imported) {
     *error = imported.error;
     return false;
   }
+  if (importOptions.fit && !session.view.zoom) showWhole(host_->view(), *imported.drawing);
   // Every id a selection names must be in the drawing, before anything runs.
   for (const session::Event& event : session.events) {
     const std::string why = selectionProblem(*imported.drawing, name, event);
@@ -151,10 +248,14 @@ bool Runner::load(const std::string& svgText, const std::string& name,
   reportedFailures_.clear();
   stats_.paths = drawing_->paths().size();
   stats_.verticesBefore = vertices();
+  stats_.texts = drawing_->texts();
+  stats_.images = drawing_->images();
+  stats_.clones = drawing_->clones();
+  stats_.keptClones = drawing_->keptClones();
   loaded_.clear();
   for (AIArtHandle path : drawing_->paths()) {
     const Art* art = host_->document().find(path);
-    loaded_.push_back(art ? art->segments : std::vector<AIPathSegment>{});
+    loaded_.push_back(art ? Loaded{art->segments, art->closed != 0} : Loaded{});
   }
   if (stats_.paths == 0) note(name + ": the drawing has no shapes to stir");
   return true;
@@ -285,11 +386,25 @@ const OverlayRecording& Runner::overlay() const {
   return loop_ ? loop_->overlay() : none;
 }
 
+double Runner::samplingDistance() const {
+  for (const auto& [id, dialog] : host_->dialogs().dialogs) {
+    if (dialog.destroying) continue;
+    const DialogItem* caption = nullptr;
+    for (const DialogItem& item : dialog.items) {
+      if (item.kind == kADMTextStaticType) caption = &item;
+      if (item.isSpinEdit() && caption != nullptr && caption->text == "Sampling" && item.value > 0) return item.value;
+    }
+  }
+  return 2.0;
+}
+
 RunStats Runner::stats() const {
   RunStats s = stats_;
   s.verticesAfter = vertices();
   s.pathsMoved = 0;
+  s.pathsResampled = 0;
   if (drawing_) {
+    const double tolerance = samplingDistance() / 100;
     const std::vector<AIArtHandle> paths = drawing_->paths();
     for (std::size_t k = 0; k < paths.size() && k < loaded_.size(); ++k) {
       const Art* art = host_->document().find(paths[k]);
@@ -298,10 +413,12 @@ RunStats Runner::stats() const {
         return a.p.h == b.p.h && a.p.v == b.p.v && a.in.h == b.in.h && a.in.v == b.in.v &&
                a.out.h == b.out.h && a.out.v == b.out.v;
       };
-      if (!std::equal(art->segments.begin(), art->segments.end(), loaded_[k].begin(),
-                      loaded_[k].end(), same)) {
-        ++s.pathsMoved;
+      if (std::equal(art->segments.begin(), art->segments.end(), loaded_[k].segments.begin(),
+                     loaded_[k].segments.end(), same)) {
+        continue;
       }
+      if (leavesOutline(art->segments, loaded_[k].segments, loaded_[k].closed, tolerance)) ++s.pathsMoved;
+      else ++s.pathsResampled;
     }
   }
   return s;

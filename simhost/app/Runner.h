@@ -67,6 +67,8 @@ struct RunOptions {
   std::function<void(double done, double total)> progress;
   // A person at the tool (sarvello-host open): the loop runs live, on the system's clock.
   bool live = false;
+  // The drawing's clones stay clones: not read, not stirred, written back as they are.
+  bool keepClones = false;
 };
 
 // A picture taken during the run: the document window with the overlay as it was last drawn.
@@ -89,7 +91,14 @@ struct RunStats {
   int64_t actionsNotDone = 0;  // and those that could not be (hidden panel, no such panel)
   std::size_t leftOut = 0;     // shapes of the drawing left out of the document (see the warnings)
   bool stoppedAtLimit = false;  // the tool stopped the run at its vertex limit
-  std::size_t pathsMoved = 0;   // paths whose geometry is not what the import made
+  // Paths the tool rewrote: moved (a point of them moved by more than a hundredth of the
+  // sampling distance off the path as imported), or only resampled (the same outline as dense
+  // points).
+  std::size_t pathsMoved = 0;
+  std::size_t pathsResampled = 0;
+  std::size_t texts = 0, images = 0;  // shown by the drawing, never stirred
+  std::size_t clones = 0;             // clones read as the shapes they show
+  std::size_t keptClones = 0;         // clones kept as they are (RunOptions::keepClones)
   double seconds = 0;      // real time of play()
 };
 
@@ -123,10 +132,11 @@ class Runner {
   // notification, e.g. a panel that cannot be made) is only told.
   bool start(std::string* error);
 
-  // Sets the session's starting view and imports the SVG into a fresh document (fitted into the
-  // overlay square unless fit is false). Then checks what the session names in the drawing (the
-  // ids of its selections). False with *error naming the file and the place; the document is
-  // empty then.
+  // Sets the session's starting view and imports the SVG into a fresh document (placed about the
+  // overlay square unless fit is false; when the session sets no zoom, the view is zoomed out as
+  // far as it takes to show the whole drawing). Then checks what the session names in the
+  // drawing (the ids of its selections). False with *error naming the file and the place; the
+  // document is empty then.
   // sessionName prefixes the messages about the session.
   bool load(const std::string& svgText, const std::string& name, const session::Session& session,
             const std::string& sessionName, bool fit, std::string* error);
@@ -173,6 +183,8 @@ class Runner {
   // The overlay as the plug-in last drew it (empty before the first draw).
   const OverlayRecording& overlay() const;
   RunStats stats() const;
+  // The sampling distance the panel shows (the plug-in's default when there is no panel).
+  double samplingDistance() const;
   std::size_t vertices() const;  // segments of the drawing's paths now
 
   Host& host() { return *host_; }
@@ -214,7 +226,11 @@ class Runner {
   std::map<std::uint64_t, std::pair<std::string, bool>> panelShown_;  // title and shown, by dialog
   std::size_t urlsSeen_ = 0;
   std::string finalPanels_;
-  std::vector<std::vector<AIPathSegment>> loaded_;  // each path's segments after the import
+  struct Loaded {
+    std::vector<AIPathSegment> segments;
+    bool closed = false;
+  };
+  std::vector<Loaded> loaded_;  // each path as the import made it
 };
 
 }  // namespace simhost::app

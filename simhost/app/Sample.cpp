@@ -1,5 +1,10 @@
 #include "app/Sample.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "svg/Svg.h"
+
 namespace simhost::app {
 
 const char* const kSampleSvg = R"svg(<?xml version="1.0" encoding="UTF-8"?>
@@ -100,6 +105,28 @@ const char* const kDemoSession = R"json({
   ]
 }
 )json";
+
+int defaultSquareSize(const svg::Drawing& drawing) {
+  // The largest value the panel's Size field takes, and the share of the square a drawing is
+  // enlarged to fill.
+  constexpr int kMaxSize = 1000;
+  const svg::ImportOptions placement;
+  const svg::Affine& m = drawing.userToArtwork();
+  const double side = std::max(drawing.canvasWidth(), drawing.canvasHeight()) * std::hypot(m.a, m.b);
+  if (!(side > placement.fitFraction * placement.overlaySide * 1.0001)) return 0;
+  const double wanted = std::ceil(side / placement.fitFraction / 10) * 10;
+  return static_cast<int>(std::min<double>(kMaxSize, wanted));
+}
+
+session::Session withSquareSize(session::Session session, int size) {
+  session::Event event;
+  event.type = session::Event::Type::TypeValue;
+  event.label = "Size";
+  event.typed = std::to_string(size);
+  session.events.insert(session.events.begin(), event);
+  for (std::size_t k = 0; k < session.events.size(); ++k) session.events[k].index = k;
+  return session;
+}
 
 session::ViewChange sampleView() {
   session::ViewChange view;

@@ -5,6 +5,10 @@
 
 #include "session/Session.h"
 
+namespace simhost::svg {
+class Drawing;
+}
+
 namespace simhost::app {
 
 // A drawing that shows the stirring well: a lattice of thin lines, concentric rings, a star in
@@ -19,6 +23,13 @@ extern const char* const kSampleSession;
 // Retry puts it back, Grid Res is set to 128 from its preset list, and both swirls and the arch
 // stir it again on the finer grid.
 extern const char* const kDemoSession;
+
+// The side the default strokes give the overlay square on a drawing: 0 (the panel's Size stays)
+// for a drawing enlarged into the square, else as large as the panel's Size field allows over
+// the drawing, which keeps its own size: its larger side and a tenth more, in tens, up to 1000.
+int defaultSquareSize(const svg::Drawing& drawing);
+// The session with the panel's Size typed to `size` before everything else.
+session::Session withSquareSize(session::Session session, int size);
 
 // The demo's window: small enough that a strip of frames stays a handy picture, zoomed so that
 // the overlay square fills most of it.

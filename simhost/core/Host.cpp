@@ -72,7 +72,9 @@ namespace {
 Host* gCurrent = nullptr;
 }
 
-void Host::Impl::record(const Alert& alert, Host& host) {
+void Host::Impl::record(const Alert& shown, Host& host) {
+  Alert alert = shown;
+  if (alert.during.empty() && !handling.empty()) alert.during = handling.back();
   alerts.push_back(alert);
   // The listener gets its own copy: it may show further alerts, which can move the list.
   if (host.onAlert) host.onAlert(Alert(alert));
@@ -147,6 +149,7 @@ Faults& Host::faults() { return impl_->faults; }
 Document& Host::document() { return impl_->document; }
 ViewState& Host::view() { return impl_->view; }
 std::vector<Alert>& Host::alerts() { return impl_->alerts; }
+std::vector<std::string>& Host::handling() { return impl_->handling; }
 
 std::string Host::text(AIUnicodeStringHandle string) const {
   auto it = impl_->strings.find(handleId(HandleKind::String, string));

@@ -63,6 +63,8 @@ struct Alert {
   enum Kind { Error, Message, About } kind;
   std::string text;
   std::string text2;  // the About box's second text
+  // The message the plug-in was handling when it showed the alert ("AI Timer/AI Go"), or empty.
+  std::string during;
 };
 
 class Host {
@@ -135,6 +137,9 @@ class Host {
 
   // Alerts shown by the plug-in (recorded; onAlert, when set, is told of each as it comes).
   std::vector<Alert>& alerts();
+  // The messages the plug-in is handling now, innermost last, as "caller/selector"; the loader
+  // keeps the list, and each alert records the innermost.
+  std::vector<std::string>& handling();
   std::function<void(const Alert&)> onAlert;
 
   // The tool side's registrations (menu items, tools, icons, timers, annotators) and the parts

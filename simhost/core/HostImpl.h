@@ -31,6 +31,7 @@ struct Host::Impl {
   Document document;
   ViewState view;
   std::vector<Alert> alerts;
+  std::vector<std::string> handling;
 
   std::map<SuiteKey, const void*> suites;
   std::map<SuiteKey, int> acquisitions;

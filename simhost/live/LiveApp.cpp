@@ -80,15 +80,17 @@ void LiveApp::note(const std::string& line) {
 }
 
 bool LiveApp::start(const std::string& svgText, const std::string& name, std::string* error) {
-  return begin(svgText.empty() ? kEmptyDrawing : svgText, svgText.empty() ? "untitled.svg" : name, error);
+  return begin(svgText.empty() ? kEmptyDrawing : svgText, svgText.empty() ? "untitled.svg" : name,
+               options_.keepClones, error);
 }
 
-bool LiveApp::begin(const std::string& svgText, const std::string& name, std::string* error) {
+bool LiveApp::begin(const std::string& svgText, const std::string& name, bool keepClones, std::string* error) {
   app::RunOptions run;
   run.pluginPath = options_.pluginPath;
   run.preferencesFile = options_.preferencesFile;
   run.openURLsWithSystem = false;  // the page opens the addresses the plug-in asks for
   run.live = true;
+  run.keepClones = keepClones;
   run.diagnostic = [this](const std::string& line) { note(line); };
   auto runner = std::make_unique<app::Runner>(run);
   // The plug-in's alerts are modal: the user-interface thread waits in them until the user
@@ -108,6 +110,7 @@ bool LiveApp::begin(const std::string& svgText, const std::string& name, std::st
     return false;
   }
   name_ = name;
+  keptClones_ = keepClones;
   session::Session head;
   const ViewState& view = runner_->host().view();
   head.view.width = view.width;
@@ -307,7 +310,7 @@ std::string notADrawing(const std::string& bytes) {
 
 }  // namespace
 
-Reply LiveApp::openDrawing(const std::string& svgText, const std::string& name) {
+Reply LiveApp::openDrawing(const std::string& svgText, const std::string& name, bool keepClones) {
   if (const std::string kind = notADrawing(svgText); !kind.empty()) {
     return error(422, session::shownText(name) + " is not an SVG drawing: it is " + kind);
   }
@@ -317,17 +320,19 @@ Reply LiveApp::openDrawing(const std::string& svgText, const std::string& name) 
     Document trial;
     ViewState view;
     svg::ImportOptions options;
+    options.keepClones = keepClones;
     svg::ImportResult tried = svg::importSvg(svgText, name, trial, view, options);
     if (!tried) return error(422, tried.error);
   }
   std::string why;
   const std::string previous = runner_ && runner_->drawing() ? runner_->drawing()->source() : kEmptyDrawing;
   const std::string previousName = name_;
+  const bool previousKept = keptClones_;
   if (runner_ && !runner_->quit(&why)) note("warning: " + why);
   runner_.reset();
-  if (!begin(svgText, name, &why)) {
+  if (!begin(svgText, name, keepClones, &why)) {
     std::string again;
-    if (!begin(previous, previousName, &again)) note("error: " + again);
+    if (!begin(previous, previousName, previousKept, &again)) note("error: " + again);
     return error(500, why);
   }
   note("opened " + session::shownText(name));
@@ -527,7 +532,7 @@ void LiveApp::publish(bool force) {
     shapePaths.emplace_back(shapes[k].firstPath, shapes[k].pathCount);
     const bool regrouped = k >= shapePaths_.size() || shapePaths_[k] != shapePaths.back();
     if (!shapes_[k] || zoomed || regrouped || revisions_[k] != shapes[k].revision) {
-      std::string bytes = encodeShape(drawing, k, document, pixelsPerUnit(drawing, k, view));
+      std::string bytes = encodeShape(drawing, shapes[k], document, pixelsPerUnit(drawing, shapes[k].shape, view));
       if (!shapes_[k] || *shapes_[k] != bytes) {
         shapes_[k] = std::make_shared<const std::string>(std::move(bytes));
         shapeChanged_[k] = seq;

@@ -37,6 +37,7 @@ namespace simhost::live {
 struct LiveOptions {
   std::string pluginPath;       // empty: the module beside the program
   std::string preferencesFile;  // empty: preferences for the run only
+  bool keepClones = false;      // the first drawing's clones stay clones
   std::function<void(const std::string& line)> diagnostic;  // host diagnostics as they come
 };
 
@@ -70,7 +71,8 @@ class LiveApp {
   // page's size, which palettes stay on; {"type": "quit"} quits.
   Reply input(const std::string& body);
   // Replaces the document with a drawing; a drawing that cannot be opened leaves it as it was.
-  Reply openDrawing(const std::string& svgText, const std::string& name);
+  // keepClones: the drawing's clones stay clones (not read as shapes, not stirred).
+  Reply openDrawing(const std::string& svgText, const std::string& name, bool keepClones = false);
   Reply saveDrawing();
   Reply savePicture();
   Reply saveSession();
@@ -90,7 +92,7 @@ class LiveApp {
   static constexpr std::size_t kMaxInputEvents = 1000;
 
  private:
-  bool begin(const std::string& svgText, const std::string& name, std::string* error);
+  bool begin(const std::string& svgText, const std::string& name, bool keepClones, std::string* error);
   // One event of the page's input: empty when it was taken, else why not.
   std::string inputEvent(const nlohmann::json& event);
   void showAlert(const Alert& alert);
@@ -108,6 +110,7 @@ class LiveApp {
   session::Recording recording_;
   std::uint64_t document_ = 0;
   std::uint64_t seq_ = 0;
+  bool keptClones_ = false;  // the open drawing's clones were kept as clones
   std::vector<std::shared_ptr<const std::string>> shapes_;  // each shape as the page gets it
   std::vector<std::uint64_t> revisions_;  // the geometry's revision each was encoded at
   double encodedZoom_ = 0;                // the view's zoom they were encoded for

@@ -39,6 +39,8 @@ Options:
   --prefs FILE    the host's preferences (the panels' placement), read at the start and saved
                   at quit (default: $XDG_CONFIG_HOME/sarvello/preferences.ini)
   --no-prefs      neither read nor save any preferences
+  --keep-clones   keep the drawing's clones (<use>) as they are: not read as shapes, not
+                  stirred (the page's "Open keeping clones..." does the same)
   -h, --help      show this help
 )";
 
@@ -80,7 +82,8 @@ int commandOpen(const std::vector<std::string>& args, app::Console& console) {
                                       {{"--no-browser"}, false},
                                       {{"--plugin"}, true},
                                       {{"--prefs"}, true},
-                                      {{"--no-prefs"}, false}},
+                                      {{"--no-prefs"}, false},
+                                      {{"--keep-clones"}, false}},
                                      "open");
   if (a.help) {
     console.out << kOpenHelp;
@@ -101,6 +104,7 @@ int commandOpen(const std::vector<std::string>& args, app::Console& console) {
   options.browser = !a.flag("--no-browser");
   options.pluginPath = a.value("--plugin").value_or(console.pluginPath);
   options.preferencesFile = preferences;
+  options.keepClones = a.flag("--keep-clones");
   return runOpen(options, console);
 }
 
@@ -119,6 +123,7 @@ int runOpen(const OpenOptions& options, app::Console& console) {
   LiveOptions live;
   live.pluginPath = options.pluginPath;
   live.preferencesFile = options.preferencesFile;
+  live.keepClones = options.keepClones;
   live.diagnostic = [&console](const std::string& line) { console.err << line << "\n"; };
   LiveApp app(live, channel);
   if (!app.start(text, options.drawing, &error)) {

@@ -15,6 +15,7 @@ struct OpenOptions {
   bool browser = true;          // open the page with the system's opener
   std::string preferencesFile;  // empty: none kept
   std::string pluginPath;       // empty: beside the program
+  bool keepClones = false;      // the drawing's clones stay clones
 };
 
 // Serves the page until the user quits (the page's Quit, Ctrl-C or SIGTERM); answers the exit

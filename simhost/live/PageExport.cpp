@@ -107,10 +107,13 @@ bool straight(const svg::Subpath& sub) {
 std::vector<PageShape> pageShapes(const svg::Drawing& drawing, const Document& document) {
   const svg::Drawing::Impl& d = svg::DrawingAccess::impl(drawing);
   std::vector<PageShape> shapes;
+  std::vector<PageShape> markers;  // the paths of mid markers, after the shapes
   shapes.reserve(d.shapes.size());
   std::size_t place = 0;
-  for (const svg::Shape& shape : d.shapes) {
+  for (std::size_t k = 0; k < d.shapes.size(); ++k) {
+    const svg::Shape& shape = d.shapes[k];
     PageShape page;
+    page.shape = k;
     page.firstPath = place;
     page.pathCount = shape.paths.size();
     place += shape.paths.size();
@@ -120,8 +123,15 @@ std::vector<PageShape> pageShapes(const svg::Drawing& drawing, const Document& d
         page.revision = std::max(page.revision, art->revision);
       }
     }
-    shapes.push_back(std::move(page));
+    if (svg::hasMarkerPath(shape)) {
+      PageShape marker = page;
+      marker.markers = true;
+      marker.selected = false;
+      markers.push_back(marker);
+    }
+    shapes.push_back(page);
   }
+  shapes.insert(shapes.end(), markers.begin(), markers.end());
   return shapes;
 }
 
@@ -134,11 +144,13 @@ double pixelsPerUnit(const svg::Drawing& drawing, std::size_t shape, const ViewS
   return stretch * view.zoom;
 }
 
-std::string encodeShape(const svg::Drawing& drawing, std::size_t shape, const Document& document,
+std::string encodeShape(const svg::Drawing& drawing, const PageShape& shape, const Document& document,
                         double pixels) {
   const svg::Drawing::Impl& d = svg::DrawingAccess::impl(drawing);
   bool changed = false, any = false;
-  const svg::Geometry geometry = svg::currentGeometry(d.shapes.at(shape), document, &changed, &any);
+  const svg::Shape& drawn = d.shapes.at(shape.shape);
+  const svg::Geometry geometry = svg::currentGeometry(drawn, document, &changed, &any);
+  if (shape.markers) return svg::markerPathData(drawn, geometry);
   const double tolerance = pixels > 0 && std::isfinite(pixels) ? kTolerancePixels / pixels : 0;
   // Enough decimals that rounding moves no point by more than a tenth of the tolerance.
   const int decimals = tolerance > 0 ? std::clamp(static_cast<int>(std::ceil(-std::log10(tolerance / 10))), 0, 12) : 7;
@@ -193,15 +205,7 @@ std::string encodeShape(const svg::Drawing& drawing, std::size_t shape, const Do
 
 std::string exportSvgForPage(const svg::Drawing& drawing, const Document& document) {
   const svg::Drawing::Impl& d = svg::DrawingAccess::impl(drawing);
-  std::vector<svg::Splice> splices;
-  for (std::size_t k = 0; k < d.shapes.size(); ++k) {
-    const svg::Shape& shape = d.shapes[k];
-    bool changed = false, any = false;
-    svg::rewriteShape(d.source, shape, svg::formatPathData(svg::currentGeometry(shape, document, &changed, &any)), &splices);
-    const svg::StartTag tag = svg::readStartTag(d.source, shape.nameOffset);
-    splices.push_back({tag.attributesEnd, tag.attributesEnd, " data-shape=\"" + std::to_string(k) + "\""});
-  }
-  return svg::viewSvg(d, std::move(splices), 0, 0, 1, 1);
+  return svg::viewSvg(d, svg::drawingSplices(d, document, true), 0, 0, 1, 1);
 }
 
 }  // namespace simhost::live

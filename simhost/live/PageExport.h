@@ -14,10 +14,15 @@
 
 namespace simhost::live {
 
-// Each shape of the file (an element that became art), in the file's order: its path art, which
-// is `pathCount` places of Drawing::paths() from `firstPath`, whether any of them is selected, and
-// the highest revision of their geometry (Art::revision), which tells whether the shape changed.
+// Each shape of the file (an element that became art, clones' included), in the file's order; then
+// the paths that draw the mid markers of shapes that have them, in the order of their shapes. Each
+// with its shape (`shape`, its place in the drawing's shapes) and whether it is that shape's marker
+// path; its shape's path art, which is `pathCount` places of Drawing::paths() from `firstPath`;
+// whether any of them is selected (a marker path never shows as selected); and the highest
+// revision of their geometry (Art::revision), which tells whether it changed.
 struct PageShape {
+  std::size_t shape = 0;
+  bool markers = false;
   std::size_t firstPath = 0;
   std::size_t pathCount = 0;
   bool selected = false;
@@ -36,7 +41,8 @@ double pixelsPerUnit(const svg::Drawing& drawing, std::size_t shape, const ViewS
 // again. Coordinates are written with the decimals that keep a tenth of that tolerance: a shape
 // whose points moved by less than the page can show comes out as the same text. The page sets the
 // text as it comes, with no work of its own per point.
-std::string encodeShape(const svg::Drawing& drawing, std::size_t shape, const Document& document,
+// A marker path is sent as it is: its vertices are where the markers go.
+std::string encodeShape(const svg::Drawing& drawing, const PageShape& shape, const Document& document,
                         double pixels);
 
 // The drawing as svg::exportSvgForView gives it with user space mapped one to one, with every

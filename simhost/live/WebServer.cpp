@@ -315,7 +315,9 @@ HttpResponse WebServer::answer(const HttpRequest& request) {
   const std::string* given = request.param("name");
   std::string name = given != nullptr ? *given : "drawing.svg";
   if (name.empty() || name.size() > 255) name = "drawing.svg";
-  return onUiThread([&] { return app_.openDrawing(request.body, name); });
+  const std::string* keep = request.param("keep-clones");
+  const bool keepClones = keep != nullptr && *keep == "1";
+  return onUiThread([&] { return app_.openDrawing(request.body, name, keepClones); });
 }
 
 std::unique_ptr<HttpWait> WebServer::openWait(const HttpRequest& request) {

@@ -168,7 +168,10 @@ ASErr PluginHost::send(const char* caller, const char* selector, void* message) 
   header->self = record_.get();
   header->globals = record_->globals;
   header->basic = host_.basicSuite();
+  std::vector<std::string>& handling = host_.handling();
+  handling.push_back(std::string(caller) + "/" + selector);
   const ASErr result = record_->entry(caller, selector, message);
+  handling.pop_back();
   record_->globals = header->globals;
   return result;
 }

@@ -3,7 +3,7 @@
 //
 //   {
 //     "drawing": "wave.svg",            optional; relative to the session file's folder
-//     "fit": true,                      optional; fit the drawing into the overlay square
+//     "fit": true,                      optional; place the drawing about the overlay square
 //     "view": { "width": 1000, "height": 800, "zoom": 1, "center": [0, 0] },   optional
 //     "events": [
 //       { "type": "select", "paths": "all" },          or "none", or { "ids": ["a", "b"] }

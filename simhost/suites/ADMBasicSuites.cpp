@@ -26,7 +26,7 @@ ASErr getIndexString(SPPluginRef plugin, int32_t stringID, int32_t index, char* 
 // The alerts cannot answer a code: an injected fault makes them show nothing.
 void showAlert(const char* operation, Alert::Kind kind, const char* text, const char* text2) {
   hostCall(operation, [&](Host& host, HostState& impl) -> ASErr {
-    impl.record(Alert{kind, text != nullptr ? text : "", text2 != nullptr ? text2 : ""}, host);
+    impl.record(Alert{kind, text != nullptr ? text : "", text2 != nullptr ? text2 : "", ""}, host);
     return kNoErr;
   });
 }

@@ -9,7 +9,19 @@ Drawing::Drawing(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Drawing::~Drawing() = default;
 
 const std::string& Drawing::name() const { return impl_->name; }
-const std::string& Drawing::source() const { return impl_->source; }
+const std::string& Drawing::source() const {
+  switch (impl_->encoding.output) {
+    case Encoding::Output::Bytes: return impl_->encoding.bytes;
+    case Encoding::Output::Utf8: return impl_->unchanged;
+    case Encoding::Output::Text: break;
+  }
+  return impl_->source;
+}
+std::size_t Drawing::texts() const { return impl_->texts; }
+std::size_t Drawing::images() const { return impl_->images; }
+std::size_t Drawing::clones() const { return impl_->instances.size(); }
+std::size_t Drawing::keptClones() const { return impl_->keptClones; }
+const std::string& Drawing::encoding() const { return impl_->encoding.name; }
 const Affine& Drawing::userToArtwork() const { return impl_->userToArtwork; }
 const Affine& Drawing::artworkToUser() const { return impl_->artworkToUser; }
 double Drawing::canvasX() const { return impl_->canvas[0]; }

@@ -1,13 +1,15 @@
 // SVG export. The exporter does not re-serialise the XML: it copies the input text and splices new
 // geometry into the start tags of the shapes whose art changed, so every byte it does not need
-// to touch stays as it was.
+// to touch stays as it was. A shape written anew as a <path> keeps the look it had: the rules of
+// style sheets that chose it by its name, the fill a line never has and the markers a rectangle
+// never draws are written into its style, and a path draws its mid markers where they were.
 #include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
 
-#include "svg/DrawingImpl.h"
 #include "svg/Files.h"
+#include "svg/Writer.h"
 
 namespace simhost::svg {
 namespace {
@@ -114,61 +116,27 @@ std::optional<std::size_t> findEndTag(const std::string& s, std::size_t from, co
   return std::nullopt;
 }
 
-// The geometry attributes each shape has; they give way to "d" when the shape becomes a path.
-const std::vector<std::string>& geometryAttributes(const std::string& local) {
-  static const std::map<std::string, std::vector<std::string>> table = {
-      {"path", {"d"}},
-      {"rect", {"x", "y", "width", "height", "rx", "ry"}},
-      {"circle", {"cx", "cy", "r"}},
-      {"ellipse", {"cx", "cy", "rx", "ry"}},
-      {"line", {"x1", "y1", "x2", "y2"}},
-      {"polyline", {"points"}},
-      {"polygon", {"points"}},
-  };
-  return table.at(local);
-}
-
 }  // namespace
 
-void rewriteShape(const std::string& s, const Shape& shape, const std::string& d,
-                  std::vector<Splice>* splices) {
-  const StartTag tag = readStartTag(s, shape.nameOffset);
-  if (shape.localName == "path") {
-    for (const Attribute& a : tag.attributes) {
-      if (a.name == "d") {
-        splices->push_back({a.valueBegin, a.valueEnd, d});
-        return;
-      }
-    }
-    splices->push_back({tag.attributesEnd, tag.attributesEnd, " d=\"" + d + "\""});
-    return;
+std::size_t elementEnd(const std::string& s, pugi::xml_node node) {
+  const StartTag tag = readStartTag(s, tagOffset(node) + 1);
+  if (tag.selfClosing) return tag.end;
+  const std::string name = node.name();
+  if (const auto endTag = findEndTag(s, tag.end, name)) {
+    const std::size_t close = s.find('>', *endTag);
+    return close == std::string::npos ? s.size() : close + 1;
   }
-  // Another shape becomes a <path> with the same prefix and its other attributes.
-  const std::string prefix(prefixOf(shape.qualifiedName));
-  const std::string pathName = prefix.empty() ? "path" : prefix + ":path";
-  splices->push_back({tag.nameBegin, tag.nameEnd, pathName});
-  const auto& geometry = geometryAttributes(shape.localName);
-  bool placed = false;
+  return s.size();
+}
+
+Splice styleSplice(const std::string& s, const StartTag& tag, const std::string& declarations) {
   for (const Attribute& a : tag.attributes) {
-    // A stray "d" of the old shape goes too: a path has only the one written here.
-    if (a.name != "d" && std::find(geometry.begin(), geometry.end(), a.name) == geometry.end())
-      continue;
-    const std::size_t end = a.valueEnd + 1;  // past the closing quote
-    if (!placed) {
-      // "d" takes the place of the first geometry attribute, with its leading whitespace.
-      const std::size_t nameBegin = s.find_first_not_of(" \t\r\n", a.spaceBegin);
-      splices->push_back({nameBegin, end, "d=\"" + d + "\""});
-      placed = true;
-    } else {
-      splices->push_back({a.spaceBegin, end, ""});
-    }
+    if (a.name != "style") continue;
+    const char quote = a.valueBegin > 0 ? s[a.valueBegin - 1] : '"';
+    return {a.valueBegin, a.valueEnd,
+            addToStyle(std::string_view(s).substr(a.valueBegin, a.valueEnd - a.valueBegin), declarations, quote)};
   }
-  if (!placed) splices->push_back({tag.attributesEnd, tag.attributesEnd, " d=\"" + d + "\""});
-  if (!tag.selfClosing) {
-    if (auto endTag = findEndTag(s, tag.end, shape.qualifiedName)) {
-      splices->push_back({*endTag + 2, *endTag + 2 + shape.qualifiedName.size(), pathName});
-    }
-  }
+  return {tag.attributesEnd, tag.attributesEnd, " style=\"" + addToStyle("", declarations, '"') + "\""};
 }
 
 std::string applySplices(const std::string& s, std::vector<Splice> splices) {
@@ -186,6 +154,136 @@ std::string applySplices(const std::string& s, std::vector<Splice> splices) {
   }
   out.append(s, at, std::string::npos);
   return out;
+}
+
+
+// ---- Writer: the shapes ----
+
+namespace {
+
+bool markable(const std::string& local) {
+  return local == "path" || local == "line" || local == "polyline" || local == "polygon";
+}
+
+}  // namespace
+
+Writer::Writer(const Drawing::Impl& d, const Document& document, bool page)
+    : d_(d), document_(document), page_(page) {
+  const std::size_t n = d.shapes.size();
+  geometry_.resize(n);
+  changed_.assign(n, 0);
+  any_.assign(n, 0);
+  markerNumber_.assign(n, -1);
+  int next = static_cast<int>(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const Shape& shape = d.shapes[k];
+    bool changed = false, any = false;
+    geometry_[k] = currentGeometry(shape, document, &changed, &any);
+    changed_[k] = changed;
+    any_[k] = any;
+    if (hasMarkerPath(shape)) markerNumber_[k] = next++;
+    shapeAt_[{shape.node.internal_object(), shape.instance}] = k;
+    if (shape.instance < 0 && changed && any) changedOffsets_.push_back(shape.nameOffset);
+  }
+  std::sort(changedOffsets_.begin(), changedOffsets_.end());
+  dirty_.assign(d.instances.size(), -1);
+  for (std::size_t k = 0; k < d.instances.size(); ++k) {
+    const Instance& instance = d.instances[k];
+    instanceAt_[{instance.use.internal_object(), instance.parent}] = k;
+    if (instance.parent < 0) uses_.emplace_back(tagOffset(instance.use), k);
+  }
+  std::sort(uses_.begin(), uses_.end());
+}
+
+std::vector<Splice> Writer::splices() {
+  std::vector<Splice> out;
+  for (std::size_t k = 0; k < d_.shapes.size(); ++k) {
+    if (d_.shapes[k].instance < 0 && rewritten(k)) shapeSplices(k, StyleFrame::at(d_.shapes[k].node), &out);
+  }
+  for (const auto& [offset, k] : uses_) {
+    if (page_ || dirty(k)) {
+      const pugi::xml_node use = d_.instances[k].use;
+      out.push_back({offset, elementEnd(d_.source, use), expansion(k, StyleFrame::at(use))});
+    }
+  }
+  return out;
+}
+
+void Writer::shapeSplices(std::size_t k, const StyleFrame& frame, std::vector<Splice>* out) {
+  const Shape& shape = d_.shapes[k];
+  const std::string& s = d_.source;
+  const StartTag tag = readStartTag(s, shape.nameOffset);
+  const std::string d = formatPathData(geometry_[k]);
+  const std::string prefix(prefixOf(shape.qualifiedName));
+  const std::string pathName = prefix.empty() ? "path" : prefix + ":path";
+  const auto& geometry = geometryAttributesOf(shape.localName);
+  const auto isGeometry = [&](const std::string& name) {
+    return name == "d" || std::find(geometry.begin(), geometry.end(), name) != geometry.end();
+  };
+
+  // The element: a <path> keeps its element and gets the new "d"; another shape becomes a
+  // <path> with the same prefix and its other attributes, "d" in the place of the first
+  // geometry attribute.
+  if (shape.localName != "path") {
+    out->push_back({tag.nameBegin, tag.nameEnd, pathName});
+    if (!tag.selfClosing) {
+      const std::size_t end = elementEnd(s, shape.node);
+      const std::size_t close = s.rfind("</", end - 1);
+      out->push_back({close + 2, close + 2 + shape.qualifiedName.size(), pathName});
+    }
+  }
+  bool placed = false;
+  for (const Attribute& a : tag.attributes) {
+    // A stray "d" of another shape goes too: a path has only the one written here.
+    if (!isGeometry(a.name)) continue;
+    if (!placed) {
+      const std::size_t nameBegin = s.find_first_not_of(" \t\r\n", a.spaceBegin);
+      out->push_back({nameBegin, a.valueEnd + 1, "d=\"" + d + "\""});
+      placed = true;
+    } else {
+      out->push_back({a.spaceBegin, a.valueEnd + 1, ""});
+    }
+  }
+  if (!placed) out->push_back({tag.attributesEnd, tag.attributesEnd, " d=\"" + d + "\""});
+
+  // Its look: what the rules gave it under its old name, no fill for a line, no markers for a
+  // shape that draws none, its mid markers drawn by the path that follows it.
+  StyleFrame written = frame;
+  written.name = "path";
+  written.rewritten = true;
+  std::string style = d_.styles->keepLook(written);
+  const auto add = [&style](const std::string& declarations) {
+    style += (style.empty() ? "" : ";") + declarations;
+  };
+  if (shape.localName == "line") add("fill:none !important");
+  if (shape.markers && !markable(shape.localName))
+    add("marker-start:none !important;marker-mid:none !important;marker-end:none !important");
+  if (shape.midMarkers) add("marker-mid:none !important");
+  if (!style.empty()) out->push_back(styleSplice(s, tag, style));
+  if (page_) out->push_back({tag.attributesEnd, tag.attributesEnd, " data-shape=\"" + std::to_string(k) + "\""});
+  if (!hasMarkerPath(shape)) return;
+
+  // The path of its mid markers: the element's attributes but its id and geometry, drawing
+  // nothing of its own.
+  std::string markers = "<" + pathName;
+  std::string markerStyle;
+  for (const Attribute& a : tag.attributes) {
+    if (a.name == "id" || a.name == "style" || isGeometry(a.name)) continue;
+    markers += s.substr(a.spaceBegin, a.valueEnd + 1 - a.spaceBegin);
+  }
+  for (const Attribute& a : tag.attributes)
+    if (a.name == "style") markerStyle = s.substr(a.valueBegin, a.valueEnd - a.valueBegin);
+  StyleFrame copy = written;
+  copy.withoutId = true;
+  std::string extra = d_.styles->keepLook(copy);
+  extra += std::string(extra.empty() ? "" : ";") +
+           "marker-start:none !important;marker-end:none !important;fill-opacity:0 !important;"
+           "stroke-opacity:0 !important";
+  markers += " d=\"" + markerPathData(shape, geometry_[k]) + "\" style=\"" + addToStyle(markerStyle, extra, '"') + "\"";
+  if (page_) markers += " data-shape=\"" + std::to_string(markerNumber_[k]) + "\"";
+  markers += "/>";
+  const std::size_t end = elementEnd(s, shape.node);
+  out->push_back({end, end, markers});
 }
 
 Geometry currentGeometry(const Shape& shape, const Document& document, bool* changed, bool* any) {
@@ -214,17 +312,6 @@ Geometry currentGeometry(const Shape& shape, const Document& document, bool* cha
 
 namespace {
 
-std::vector<Splice> geometrySplices(const Drawing::Impl& d, const Document& document) {
-  std::vector<Splice> splices;
-  for (const Shape& shape : d.shapes) {
-    bool changed = false, any = false;
-    const Geometry geometry = currentGeometry(shape, document, &changed, &any);
-    if (!changed || !any) continue;
-    rewriteShape(d.source, shape, formatPathData(geometry), &splices);
-  }
-  return splices;
-}
-
 std::string formatNumber(double v) {
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%.9g", v == 0 ? 0.0 : v);
@@ -247,14 +334,19 @@ std::string viewSvg(const Drawing::Impl& d, std::vector<Splice> splices, double 
                          "\" viewBox=\"" + formatNumber(x) + " " + formatNumber(y) + " " +
                          formatNumber(width) + " " + formatNumber(height) +
                          "\" preserveAspectRatio=\"none\" overflow=\"visible\""});
+  for (Splice& s : utf8Declaration(d.source, d.encoding)) splices.push_back(std::move(s));
   return applySplices(d.source, std::move(splices));
+}
+
+std::vector<Splice> drawingSplices(const Drawing::Impl& d, const Document& document, bool page) {
+  return Writer(d, document, page).splices();
 }
 
 bool exportSvg(const Drawing& drawing, const Document& document, std::string* out,
                std::string* error) {
   (void)error;  // export of a parsed drawing cannot fail; the file variant can
   const Drawing::Impl& d = DrawingAccess::impl(drawing);
-  *out = applySplices(d.source, geometrySplices(d, document));
+  *out = encodeText(d.source, d.encoding, drawingSplices(d, document, false));
   return true;
 }
 
@@ -269,7 +361,7 @@ bool exportSvgForView(const Drawing& drawing, const Document& document, double x
                       double width, double height, std::string* out, std::string* error) {
   (void)error;
   const Drawing::Impl& d = DrawingAccess::impl(drawing);
-  *out = viewSvg(d, geometrySplices(d, document), x, y, width, height);
+  *out = viewSvg(d, drawingSplices(d, document, false), x, y, width, height);
   return true;
 }
 

@@ -189,19 +189,23 @@ bool parsePathData(std::string_view d, Geometry* out, std::string* error) {
     if (!haveSubpath) {
       geometry.push_back({});
       geometry.back().anchors.push_back({current, current, current, true});
+      geometry.back().vertices.push_back(0);
       start = current;
       haveSubpath = true;
     }
   };
+  auto vertex = [&]() { geometry.back().vertices.push_back(geometry.back().anchors.size() - 1); };
   auto lineTo = [&](Vec p) {
     ensureSubpath();
     geometry.back().anchors.push_back({p, p, p, true});
+    vertex();
     current = p;
   };
   auto cubicTo = [&](Vec c1, Vec c2, Vec p) {
     ensureSubpath();
     geometry.back().anchors.back().out = c1;
     geometry.back().anchors.push_back({p, c2, p, true});
+    vertex();
     current = p;
   };
 
@@ -245,8 +249,11 @@ bool parsePathData(std::string_view d, Geometry* out, std::string* error) {
         if (sub.anchors.size() > 1 && samePoint(sub.anchors.back().p, sub.anchors.front().p)) {
           sub.anchors.front().in = sub.anchors.back().in;
           sub.anchors.pop_back();
+          // Its vertices are now where the subpath ends.
+          for (std::size_t& v : sub.vertices) v = std::min(v, sub.anchors.size());
         }
         sub.closed = true;
+        sub.vertices.push_back(sub.anchors.size());
       }
       haveSubpath = false;
       current = start;
@@ -319,7 +326,9 @@ bool parsePathData(std::string_view d, Geometry* out, std::string* error) {
       case 'A': {
         ensureSubpath();
         const Vec to = pt(5);
+        const std::size_t before = geometry.back().anchors.size();
         appendArc(geometry.back(), current, v[0], v[1], v[2], v[3] != 0, v[4] != 0, to);
+        if (geometry.back().anchors.size() > before) vertex();
         current = to;
         break;
       }

@@ -26,6 +26,10 @@ struct Anchor {
 struct Subpath {
   std::vector<Anchor> anchors;
   bool closed = false;
+  // The vertices that markers are drawn at, in order, as indices of anchors; the index
+  // anchors.size() is the point where a closed subpath ends, back on its first anchor. The
+  // anchors inside an arc are no vertices, and a vertex may come twice (a segment of no length).
+  std::vector<std::size_t> vertices;
 };
 
 using Geometry = std::vector<Subpath>;

@@ -1,25 +1,52 @@
 // SVG import: the importer reads the file with pugixml, walks the rendered SVG elements with their
-// transforms and turns every shape into path art of the document.
+// transforms (into the elements that clones refer to, unless clones are kept) and turns every
+// shape into path art of the document, placed as the options ask.
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <set>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "core/Handles.h"
 #include "svg/Decode.h"
 #include "svg/DrawingImpl.h"
 #include "svg/Files.h"
+#include "svg/Shapes.h"
 
 namespace simhost::svg {
 namespace {
 
+// Shapes that clones may make in all: clones of clones multiply, and a hostile file could ask
+// for more art than any document holds.
+constexpr std::size_t kMaxCloneShapes = 200'000;
+
+// Each level of groups and clones is a level of recursion: a bound keeps a hostile file from
+// exhausting the stack.
+constexpr int kMaxDepth = 256;
+
+// The clone that shows a <symbol> or an <svg>: its width and height, when it has them, are the
+// viewport's (else the element's own, else 100%).
+struct Viewport {
+  pugi::xml_node use;
+};
+
+// The attribute that holds a clone's reference: href, or xlink:href under any prefix.
+pugi::xml_attribute hrefOf(pugi::xml_node use) {
+  if (pugi::xml_attribute a = use.attribute("href")) return a;
+  for (pugi::xml_attribute a = use.first_attribute(); a; a = a.next_attribute()) {
+    const std::string_view n = a.name();
+    if (n.size() > 5 && n.substr(n.size() - 5) == ":href") return a;
+  }
+  return {};
+}
+
 class Importer {
  public:
-  Importer(Drawing::Impl& impl, const ImportOptions& options) : d_(impl), options_(options) {}
+  Importer(Drawing::Impl& impl, const ImportOptions& options)
+      : d_(impl), options_(options), reader_(impl.name, impl.source) {}
 
   bool run(std::string* error) {
     pugi::xml_parse_result parsed =
@@ -38,35 +65,32 @@ class Importer {
       if (!root) *error = d_.name + ": not an SVG document: it has no root element";
       return false;
     }
+    d_.styles = std::make_unique<Styles>(d_.xml);
     rootCanvas(root);
-    if (!walk(root, Affine{}, {}, error)) return false;
-    return true;
+    if (canvas) reader_.setCanvas((*canvas)[2], (*canvas)[3]);
+    // The first element with an id is the one a reference finds.
+    for (pugi::xml_node n = root; n; n = next(n)) {
+      if (pugi::xml_attribute id = n.attribute("id")) byId_.emplace(id.value(), n);
+    }
+    chain_.push_back(root);
+    return walkChildren(root, Affine{}, {}, error, 0);
   }
 
   // Shapes and geometry in user space, before art is made.
   struct Pending {
     Shape shape;
-    Geometry geometry;  // in the element's own coordinates
+    Geometry geometry;           // in the element's own coordinates
+    std::vector<int> instances;  // the clones that show it, innermost last
   };
   std::vector<Pending> pending;
   std::optional<std::array<double, 4>> canvas;
+  std::vector<std::string> warnings;
 
- private:
-  std::string where(pugi::xml_node node) const {
-    return d_.name + ":" + lineColumn(d_.source, tagOffset(node)) + ": <" + node.name() + ">";
-  }
-
-  bool fail(std::string* error, pugi::xml_node node, const char* attribute, const std::string& what) {
-    *error = where(node) + " attribute " + attribute + ": " + what;
-    return false;
-  }
-
- public:
   // The element is not imported: it stays in the file as it was, and a warning names it. `why`
   // begins with where(node), as the messages of fail() do.
   void leaveOut(pugi::xml_node node, const std::string& why) {
     std::string reason = why;
-    const std::string place = where(node);
+    const std::string place = reader_.where(node);
     if (reason.compare(0, place.size(), place) == 0) reason.erase(0, place.size());
     while (!reason.empty() && (reason.front() == ':' || reason.front() == ' ')) reason.erase(0, 1);
     warnings.push_back(describe(node) + ": left out, written back as it was: " + reason);
@@ -74,349 +98,239 @@ class Importer {
   }
   // "file:line:column: <path id="p1">".
   std::string describe(pugi::xml_node node) const {
-    std::string text = where(node);
+    std::string text = reader_.where(node);
     if (pugi::xml_attribute id = node.attribute("id")) {
       text.pop_back();
       text += std::string(" id=\"") + id.value() + "\">";
     }
     return text;
   }
-  std::vector<std::string> warnings;
 
  private:
+  // The next element in document order.
+  static pugi::xml_node next(pugi::xml_node n) {
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+      if (c.type() == pugi::node_element) return c;
+    for (; n && n.type() == pugi::node_element; n = n.parent()) {
+      for (pugi::xml_node s = n.next_sibling(); s; s = s.next_sibling())
+        if (s.type() == pugi::node_element) return s;
+    }
+    return {};
+  }
 
+  // The canvas, and the size the drawing declares for it: its width and height, which a
+  // viewBox maps user space into (a user unit is then not a pixel).
   void rootCanvas(pugi::xml_node root) {
     std::vector<double> box;
     std::string ignored;
+    double w = 0, h = 0;
+    const bool width = ShapeReader::absoluteLength(root.attribute("width").value(), &w) && w > 0 && std::isfinite(w);
+    const bool height = ShapeReader::absoluteLength(root.attribute("height").value(), &h) && h > 0 && std::isfinite(h);
     if (pugi::xml_attribute vb = root.attribute("viewBox");
         vb && parseNumberList(vb.value(), &box, &ignored) && box.size() == 4 && box[2] > 0 &&
         box[3] > 0) {
       canvas = std::array<double, 4>{box[0], box[1], box[2], box[3]};
+      // A missing side keeps the viewBox's proportions.
+      if (width && height) ownScale = std::min(w / box[2], h / box[3]);
+      else if (width) ownScale = w / box[2];
+      else if (height) ownScale = h / box[3];
+      if (!(ownScale > 0) || !std::isfinite(ownScale)) ownScale = 1;
       return;
     }
-    double w = 0, h = 0;
-    if (absoluteLength(root.attribute("width").value(), &w) &&
-        absoluteLength(root.attribute("height").value(), &h) && w > 0 && h > 0) {
-      canvas = std::array<double, 4>{0, 0, w, h};
-    }
+    if (width && height) canvas = std::array<double, 4>{0, 0, w, h};
   }
 
-  // A length without a percentage, in user units.
-  static bool absoluteLength(std::string_view text, double* out) {
-    if (text.empty() || text.back() == '%') return false;
-    std::string error;
-    return parseLengthValue(text, 0, out, &error);
+ public:
+  double ownScale = 1;  // pixels of the declared size per user unit
+
+ private:
+
+  bool hidden(pugi::xml_node node) const {
+    const std::optional<std::string> display = d_.styles->declared(StyleFrame::at(node), "display");
+    return display && *display == "none";
   }
 
-  // A length or coordinate: a number with an optional unit; `percentBase` is what 100% means.
-  static bool parseLengthValue(std::string_view text, double percentBase, double* out,
-                               std::string* error, double em = kDefaultFontSize) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-    std::size_t unitStart = text.size();
-    while (unitStart > 0 && (std::isalpha(static_cast<unsigned char>(text[unitStart - 1])) ||
-                             text[unitStart - 1] == '%')) {
-      --unitStart;
-    }
-    // An exponent's 'e' is part of the number, not a unit ("1e3", but "2em" is a unit).
-    std::string_view unit = text.substr(unitStart);
-    std::string_view number = text.substr(0, unitStart);
-    if (!unit.empty() && (unit.front() == 'e' || unit.front() == 'E') && unit != "em" &&
-        unit != "ex") {
-      *error = "not a length: \"" + std::string(text) + "\"";
-      return false;
-    }
-    std::vector<double> values;
-    if (!parseNumberList(number, &values, error) || values.size() != 1) {
-      *error = "not a length: \"" + std::string(text) + "\"";
-      return false;
-    }
-    double scale = 1;
-    if (unit.empty() || unit == "px") scale = 1;
-    else if (unit == "pt") scale = 96.0 / 72.0;
-    else if (unit == "pc") scale = 16;
-    else if (unit == "in") scale = 96;
-    else if (unit == "cm") scale = 96 / 2.54;
-    else if (unit == "mm") scale = 96 / 25.4;
-    else if (unit == "em") scale = em;
-    else if (unit == "ex") scale = em / 2;
-    else if (unit == "%") scale = percentBase / 100.0;
-    else {
-      *error = "unknown unit \"" + std::string(unit) + "\"";
-      return false;
-    }
-    *out = values[0] * scale;
-    return true;
-  }
-
-  // The renderer's size of the initial font ("medium"), in user units: an em unless an element
-  // says otherwise; an ex is half an em, as the renderer takes it.
-  static constexpr double kDefaultFontSize = 12;
-
-  // The font size at `node`, which em and ex units refer to: its font-size (attribute or style),
-  // else its parent's. A size the host cannot tell (a keyword such as "larger") counts as the
-  // parent's.
-  double fontSize(pugi::xml_node node) const {
-    if (!node || node.type() != pugi::node_element) return kDefaultFontSize;
-    const double inherited = fontSize(node.parent());
-    std::string value = node.attribute("font-size").value();
-    const std::string style = node.attribute("style").value();
-    for (std::size_t at = style.find("font-size"); at != std::string::npos;
-         at = style.find("font-size", at + 1)) {
-      const std::size_t colon = style.find(':', at);
-      if (colon == std::string::npos) break;
-      if (style.find_first_not_of(" \t", at + 9) != colon) continue;
-      const std::size_t end = style.find(';', colon);
-      value = style.substr(colon + 1, end == std::string::npos ? std::string::npos : end - colon - 1);
-    }
-    if (value.empty()) return inherited;
-    double size = 0;
-    std::string ignored;
-    if (!parseLengthValue(value, inherited, &size, &ignored, inherited) || !(size > 0) ||
-        !std::isfinite(size)) {
-      return inherited;
-    }
-    return size;
-  }
-
-  double canvasWidth() const { return canvas ? (*canvas)[2] : 100; }
-  double canvasHeight() const { return canvas ? (*canvas)[3] : 100; }
-
-  // The attribute as a length; `missing` when absent.
-  bool length(pugi::xml_node node, const char* name, double percentBase, double missing,
-              double* out, std::string* error) {
-    pugi::xml_attribute a = node.attribute(name);
-    if (!a) {
-      *out = missing;
-      return true;
-    }
-    std::string what;
-    if (!parseLengthValue(a.value(), percentBase, out, &what, fontSize(node))) {
-      return fail(error, node, name, what);
-    }
-    return true;
-  }
-
-  static bool hidden(pugi::xml_node node) {
-    if (std::string_view(node.attribute("display").value()) == "none") return true;
-    std::string style = node.attribute("style").value();
-    style.erase(std::remove_if(style.begin(), style.end(),
-                               [](char c) { return std::isspace(static_cast<unsigned char>(c)); }),
-                style.end());
-    return style.find("display:none") != std::string::npos;
-  }
-
-  bool walk(pugi::xml_node parent, const Affine& ctm, const std::set<std::string>& ids,
-            std::string* error, int depth = 0) {
-    // Each level of groups is a level of recursion: a bound keeps a hostile file from
-    // exhausting the stack.
-    constexpr int kMaxDepth = 256;
+  bool walkChildren(pugi::xml_node parent, const Affine& ctm, const std::set<std::string>& ids,
+                    std::string* error, int depth) {
     if (depth > kMaxDepth) {
-      *error = where(parent) + ": elements nested deeper than " + std::to_string(kMaxDepth) + " levels";
+      *error = reader_.where(parent) + ": elements nested deeper than " + std::to_string(kMaxDepth) + " levels";
       return false;
     }
     for (pugi::xml_node node = parent.first_child(); node; node = node.next_sibling()) {
       if (node.type() != pugi::node_element) continue;
-      const std::string local = svgLocalName(node);
-      if (local.empty() || hidden(node)) continue;
-      static const std::set<std::string> containers = {"g", "a", "switch", "svg"};
-      static const std::set<std::string> shapes = {"path",    "rect",     "circle", "ellipse",
-                                                   "line",    "polyline", "polygon"};
-      const bool container = containers.count(local) != 0;
-      if (!container && shapes.count(local) == 0) continue;  // kept, not imported
-
-      Affine transform;
-      if (pugi::xml_attribute t = node.attribute("transform")) {
-        std::string what;
-        if (!parseTransform(t.value(), &transform, &what)) {
-          std::string why;
-          fail(&why, node, "transform", what);
-          leaveOut(node, why);
-          continue;
-        }
-      }
-      Affine local2user = ctm * transform;
-      std::set<std::string> innerIds = ids;
-      if (pugi::xml_attribute id = node.attribute("id")) innerIds.insert(id.value());
-
-      if (local == "svg") {
-        // A nested viewport: its position, and its viewBox scaled into its size (centred).
-        double x = 0, y = 0, w = 0, h = 0;
-        std::string why;
-        if (!length(node, "x", canvasWidth(), 0, &x, &why) ||
-            !length(node, "y", canvasHeight(), 0, &y, &why) ||
-            !length(node, "width", canvasWidth(), canvasWidth(), &w, &why) ||
-            !length(node, "height", canvasHeight(), canvasHeight(), &h, &why)) {
-          leaveOut(node, why);
-          continue;
-        }
-        local2user = local2user * Affine::translate(x, y);
-        std::vector<double> box;
-        std::string ignored;
-        if (pugi::xml_attribute vb = node.attribute("viewBox");
-            vb && parseNumberList(vb.value(), &box, &ignored) && box.size() == 4 && box[2] > 0 &&
-            box[3] > 0 && w > 0 && h > 0) {
-          const double s = std::min(w / box[2], h / box[3]);
-          local2user = local2user *
-                       Affine::translate((w - box[2] * s) / 2, (h - box[3] * s) / 2) *
-                       Affine::scale(s, s) * Affine::translate(-box[0], -box[1]);
-        }
-      }
-      if (container) {
-        if (!walk(node, local2user, innerIds, error, depth + 1)) return false;
-        continue;
-      }
-      Pending p;
-      std::string why;
-      if (!shapeGeometry(node, local, &p.geometry, &why)) {
-        leaveOut(node, why);
-        continue;
-      }
-      if (p.geometry.empty() || !local2user.invertible()) continue;  // draws nothing
-      p.shape.node = node;
-      p.shape.nameOffset = static_cast<std::size_t>(node.offset_debug());
-      p.shape.localName = local;
-      p.shape.qualifiedName = node.name();
-      p.shape.localToArtwork = local2user;  // user space for now; artwork once the fit is known
-      p.shape.ids = std::move(innerIds);
-      pending.push_back(std::move(p));
+      if (!visit(node, ctm, ids, error, depth, nullptr)) return false;
     }
     return true;
   }
 
-  bool shapeGeometry(pugi::xml_node node, const std::string& local, Geometry* out,
-                     std::string* error) {
-    out->clear();
-    const double w = canvasWidth(), h = canvasHeight();
-    const double diagonal = std::sqrt((w * w + h * h) / 2);
-    auto line = [](Subpath& sub, double x, double y) {
-      sub.anchors.push_back({{x, y}, {x, y}, {x, y}, true});
-    };
-    if (local == "path") {
+  // One element and what it renders. `clonedAs` is set when a clone shows the element.
+  bool visit(pugi::xml_node node, const Affine& ctm, const std::set<std::string>& ids,
+             std::string* error, int depth, const Viewport* clonedAs) {
+    const std::string local = svgLocalName(node);
+    if (local.empty()) return true;
+    const bool symbol = local == "symbol" && clonedAs != nullptr;
+    // A symbol is hidden where it stands; a clone shows it.
+    if (!symbol && hidden(node)) return true;
+    if (local == "text") ++d_.texts;
+    if (local == "image") ++d_.images;
+    if (local == "use") return clone(node, ctm, ids, error, depth);
+    static const std::set<std::string> containers = {"g", "a", "switch", "svg"};
+    static const std::set<std::string> shapes = {"path", "rect", "circle", "ellipse", "line", "polyline", "polygon"};
+    const bool container = symbol || containers.count(local) != 0;
+    if (!container && shapes.count(local) == 0) return true;  // kept, not imported
+
+    Affine transform;
+    if (pugi::xml_attribute t = node.attribute("transform"); t && !symbol) {
       std::string what;
-      if (!parsePathData(node.attribute("d").value(), out, &what)) {
-        return fail(error, node, "d", what);
+      if (!parseTransform(t.value(), &transform, &what)) {
+        std::string why;
+        reader_.fail(&why, node, "transform", what);
+        leaveOut(node, why);
+        return true;
       }
-      // A lone moveto draws nothing.
-      std::erase_if(*out, [](const Subpath& s) { return s.anchors.size() < 2 && !s.closed; });
+    }
+    Affine local2user = ctm * transform;
+    std::set<std::string> innerIds = ids;
+    // The ids inside a clone name the elements it copies, not the clone.
+    if (pugi::xml_attribute id = node.attribute("id"); id && instances_.empty()) innerIds.insert(id.value());
+
+    if (local == "svg" || symbol) {
+      // A nested viewport: its position, and its viewBox scaled into its size.
+      double x = 0, y = 0, w = 0, h = 0;
+      std::string why;
+      const double cw = reader_.canvasWidth(), ch = reader_.canvasHeight();
+      // The clone's size wins over the element's own.
+      const auto size = [&](const char* name, double base, double* out) {
+        const pugi::xml_node from = clonedAs != nullptr && clonedAs->use.attribute(name) ? clonedAs->use : node;
+        return reader_.length(from, name, base, base, out, &why);
+      };
+      if ((!symbol && (!reader_.length(node, "x", cw, 0, &x, &why) || !reader_.length(node, "y", ch, 0, &y, &why))) ||
+          !size("width", cw, &w) || !size("height", ch, &h)) {
+        leaveOut(node, why);
+        return true;
+      }
+      if (symbol && (w <= 0 || h <= 0)) return true;  // a viewport of no size shows nothing
+      local2user = local2user * Affine::translate(x, y);
+      std::vector<double> box;
+      std::string ignored;
+      if (pugi::xml_attribute vb = node.attribute("viewBox");
+          vb && parseNumberList(vb.value(), &box, &ignored) && box.size() == 4 && box[2] > 0 &&
+          box[3] > 0 && w > 0 && h > 0) {
+        local2user = local2user * viewBoxTransform(box, w, h, node.attribute("preserveAspectRatio").value());
+      }
+    }
+    if (container) {
+      chain_.push_back(node);
+      const bool ok = walkChildren(node, local2user, innerIds, error, depth + 1);
+      chain_.pop_back();
+      return ok;
+    }
+    Pending p;
+    std::string why;
+    if (!reader_.geometry(node, local, &p.geometry, &why)) {
+      leaveOut(node, why);
       return true;
     }
-    if (local == "rect") {
-      double x, y, rw, rh, rx, ry;
-      if (!length(node, "x", w, 0, &x, error) || !length(node, "y", h, 0, &y, error) ||
-          !length(node, "width", w, 0, &rw, error) || !length(node, "height", h, 0, &rh, error) ||
-          !length(node, "rx", w, -1, &rx, error) || !length(node, "ry", h, -1, &ry, error)) {
-        return false;
-      }
-      if (rw < 0) return fail(error, node, "width", "must not be negative");
-      if (rh < 0) return fail(error, node, "height", "must not be negative");
-      if (rw == 0 || rh == 0) return true;
-      // A missing (or negative) radius takes the other one; both are at most half the side.
-      if (rx < 0 && ry < 0) rx = ry = 0;
-      else if (rx < 0) rx = ry;
-      else if (ry < 0) ry = rx;
-      rx = std::min(rx, rw / 2);
-      ry = std::min(ry, rh / 2);
-      Subpath sub;
-      sub.closed = true;
-      if (rx == 0 || ry == 0) {
-        line(sub, x, y);
-        line(sub, x + rw, y);
-        line(sub, x + rw, y + rh);
-        line(sub, x, y + rh);
-      } else {
-        line(sub, x + rx, y);
-        line(sub, x + rw - rx, y);
-        appendArc(sub, {x + rw - rx, y}, rx, ry, 0, false, true, {x + rw, y + ry});
-        line(sub, x + rw, y + rh - ry);
-        appendArc(sub, {x + rw, y + rh - ry}, rx, ry, 0, false, true, {x + rw - rx, y + rh});
-        line(sub, x + rx, y + rh);
-        appendArc(sub, {x + rx, y + rh}, rx, ry, 0, false, true, {x, y + rh - ry});
-        line(sub, x, y + ry);
-        appendArc(sub, {x, y + ry}, rx, ry, 0, false, true, {x + rx, y});
-        // The last arc ends on the first anchor: fold it into the first.
-        sub.anchors.front().in = sub.anchors.back().in;
-        sub.anchors.pop_back();
-        // Anchors that coincide (a radius of half the side) would be empty segments.
-        std::vector<Anchor> merged;
-        for (const Anchor& a : sub.anchors) {
-          if (!merged.empty() && merged.back().p == a.p) {
-            merged.back().out = a.out;
-          } else {
-            merged.push_back(a);
-          }
-        }
-        if (merged.size() > 1 && merged.back().p == merged.front().p) {
-          merged.front().in = merged.back().in;
-          merged.pop_back();
-        }
-        sub.anchors = std::move(merged);
-      }
-      out->push_back(std::move(sub));
+    if (p.geometry.empty() || !local2user.invertible()) return true;  // draws nothing
+    if (!instances_.empty() && ++cloneShapes_ > kMaxCloneShapes) return true;
+    p.shape.node = node;
+    p.shape.nameOffset = static_cast<std::size_t>(node.offset_debug());
+    p.shape.localName = local;
+    p.shape.qualifiedName = node.name();
+    p.shape.localToArtwork = local2user;  // user space for now; artwork once the placement is known
+    p.shape.ids = std::move(innerIds);
+    p.instances = instances_;
+    p.shape.instance = instances_.empty() ? -1 : instances_.back();
+    markers(p);
+    pending.push_back(std::move(p));
+    return true;
+  }
+
+  // The markers drawn on the shape, as the cascade gives them where it is shown.
+  void markers(Pending& p) const {
+    const std::vector<pugi::xml_node> parents(chain_.rbegin(), chain_.rend());
+    const Styles& styles = *d_.styles;
+    const auto on = [&](const char* property) { return styles.computed(p.shape.node, parents, property) != "none"; };
+    const bool mid = on("marker-mid");
+    p.shape.markers = mid || on("marker-start") || on("marker-end");
+    static const std::set<std::string> markable = {"path", "line", "polyline", "polygon"};
+    if (mid && markable.count(p.shape.localName) != 0) {
+      p.shape.midMarkers = true;
+      p.shape.vertices = markerVertices(p.geometry);
+    }
+  }
+
+  // A clone: the element it refers to, read as if it stood in its place, its shapes art of their
+  // own. A clone that refers to nothing in the file, or to itself through others, shows nothing.
+  bool clone(pugi::xml_node use, const Affine& ctm, const std::set<std::string>& ids,
+             std::string* error, int depth) {
+    if (options_.keepClones) {
+      ++d_.keptClones;
       return true;
     }
-    if (local == "circle" || local == "ellipse") {
-      double cx, cy, rx, ry;
-      if (!length(node, "cx", w, 0, &cx, error) || !length(node, "cy", h, 0, &cy, error)) return false;
-      if (local == "circle") {
-        if (!length(node, "r", diagonal, 0, &rx, error)) return false;
-        if (rx < 0) return fail(error, node, "r", "must not be negative");
-        ry = rx;
-      } else {
-        if (!length(node, "rx", w, -1, &rx, error) || !length(node, "ry", h, -1, &ry, error)) return false;
-        if (rx < 0 && ry < 0) return true;
-        if (rx < 0) rx = ry;
-        if (ry < 0) ry = rx;
-      }
-      if (rx == 0 || ry == 0) return true;
-      Subpath sub;
-      sub.closed = true;
-      line(sub, cx + rx, cy);
-      appendArc(sub, {cx + rx, cy}, rx, ry, 0, false, true, {cx, cy + ry});
-      appendArc(sub, {cx, cy + ry}, rx, ry, 0, false, true, {cx - rx, cy});
-      appendArc(sub, {cx - rx, cy}, rx, ry, 0, false, true, {cx, cy - ry});
-      appendArc(sub, {cx, cy - ry}, rx, ry, 0, false, true, {cx + rx, cy});
-      sub.anchors.front().in = sub.anchors.back().in;
-      sub.anchors.pop_back();
-      for (Anchor& a : sub.anchors) a.corner = false;
-      out->push_back(std::move(sub));
+    if (cloneShapes_ > kMaxCloneShapes) return true;
+    const std::string_view href = hrefOf(use).value();
+    if (href.size() < 2 || href.front() != '#') return true;
+    const auto found = byId_.find(std::string(href.substr(1)));
+    if (found == byId_.end()) return true;
+    const pugi::xml_node target = found->second;
+    for (pugi::xml_node n = use; n; n = n.parent())
+      if (n == target) return true;
+    if (std::find(chain_.begin(), chain_.end(), target) != chain_.end()) return true;
+    if (depth > kMaxDepth) {
+      *error = reader_.where(use) + ": clones nested deeper than " + std::to_string(kMaxDepth) + " levels";
+      return false;
+    }
+
+    Affine transform;
+    std::string why, what;
+    if (pugi::xml_attribute t = use.attribute("transform"); t && !parseTransform(t.value(), &transform, &what)) {
+      reader_.fail(&why, use, "transform", what);
+      leaveOut(use, why);
       return true;
     }
-    if (local == "line") {
-      double x1, y1, x2, y2;
-      if (!length(node, "x1", w, 0, &x1, error) || !length(node, "y1", h, 0, &y1, error) ||
-          !length(node, "x2", w, 0, &x2, error) || !length(node, "y2", h, 0, &y2, error)) {
-        return false;
-      }
-      Subpath sub;
-      line(sub, x1, y1);
-      line(sub, x2, y2);
-      out->push_back(std::move(sub));
+    Instance instance;
+    instance.use = use;
+    instance.target = target;
+    instance.parent = instances_.empty() ? -1 : instances_.back();
+    if (!reader_.length(use, "x", reader_.canvasWidth(), 0, &instance.x, &why) ||
+        !reader_.length(use, "y", reader_.canvasHeight(), 0, &instance.y, &why)) {
+      leaveOut(use, why);
       return true;
     }
-    // polyline, polygon
-    std::vector<double> numbers;
-    std::string what;
-    if (!parseNumberList(node.attribute("points").value(), &numbers, &what)) {
-      return fail(error, node, "points", what);
+    const Affine local2user = ctm * transform * Affine::translate(instance.x, instance.y);
+    std::set<std::string> innerIds = ids;
+    if (pugi::xml_attribute id = use.attribute("id"); id && instances_.empty()) innerIds.insert(id.value());
+
+    const std::size_t pendingBefore = pending.size(), instancesBefore = d_.instances.size();
+    const int index = static_cast<int>(d_.instances.size());
+    if (instance.parent >= 0) d_.instances[static_cast<std::size_t>(instance.parent)].instances.push_back(d_.instances.size());
+    d_.instances.push_back(std::move(instance));
+    instances_.push_back(index);
+    chain_.push_back(use);
+    const Viewport viewport{use};
+    const bool ok = visit(target, local2user, innerIds, error, depth + 1, &viewport);
+    chain_.pop_back();
+    instances_.pop_back();
+    if (!ok) return false;
+    if (instances_.empty() && cloneShapes_ > kMaxCloneShapes) {
+      // The whole clone goes, as it came.
+      pending.resize(pendingBefore);
+      d_.instances.resize(instancesBefore);
+      cloneShapes_ = static_cast<std::size_t>(
+          std::count_if(pending.begin(), pending.end(), [](const Pending& p) { return !p.instances.empty(); }));
+      leaveOut(use, "its clones would make more than " + std::to_string(kMaxCloneShapes) + " shapes");
     }
-    if (numbers.size() % 2 != 0) {
-      return fail(error, node, "points", "an odd number of coordinates (" +
-                                             std::to_string(numbers.size()) + ")");
-    }
-    if (numbers.size() < 4) return true;  // fewer than two points draw nothing
-    Subpath sub;
-    for (std::size_t i = 0; i < numbers.size(); i += 2) line(sub, numbers[i], numbers[i + 1]);
-    sub.closed = local == "polygon";
-    if (sub.closed && sub.anchors.size() > 1 && samePoint(sub.anchors.back().p, sub.anchors.front().p)) {
-      sub.anchors.pop_back();
-    }
-    out->push_back(std::move(sub));
     return true;
   }
 
   Drawing::Impl& d_;
-  [[maybe_unused]] const ImportOptions& options_;
+  const ImportOptions& options_;
+  ShapeReader reader_;
+  std::unordered_map<std::string, pugi::xml_node> byId_;
+  std::vector<pugi::xml_node> chain_;  // the elements the one being read inherits from, outermost first
+  std::vector<int> instances_;         // the clones being read, innermost last
+  std::size_t cloneShapes_ = 0;
 };
 
 // The host's pasteboard: the artwork area art may occupy, a square of this many overlay squares
@@ -447,7 +361,37 @@ AIPathSegment toSegment(const Anchor& a, const Affine& m, const Pasteboard& boar
   return s;
 }
 
+// The canvas: the file's own, else the bounds of its shapes.
+std::array<double, 4> canvasOf(const Importer& importer) {
+  if (importer.canvas) return *importer.canvas;
+  double minX = std::numeric_limits<double>::infinity(), minY = minX;
+  double maxX = -minX, maxY = -minX;
+  for (const auto& p : importer.pending) {
+    for (const Subpath& sub : p.geometry) {
+      for (const Anchor& a : sub.anchors) {
+        for (Vec v : {a.p, a.in, a.out}) {
+          p.shape.localToArtwork.apply(v.x, v.y);
+          minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
+          minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
+        }
+      }
+    }
+  }
+  if (minX <= maxX) return {minX, minY, maxX - minX, maxY - minY};
+  return {0, 0, 0, 0};
+}
+
 }  // namespace
+
+double placementScale(double canvasSide, double ownScale, const ImportOptions& options) {
+  if (!(canvasSide > 0) || !std::isfinite(canvasSide)) return 1.0;
+  if (!(ownScale > 0) || !std::isfinite(ownScale)) ownScale = 1.0;
+  const double square = options.fitFraction * options.overlaySide;
+  // Small drawings are enlarged into the square; larger ones keep the size they declare, unless
+  // the pasteboard cannot hold them.
+  const double pasteboard = options.fitFraction * kPasteboardSquares * std::max(1.0, options.overlaySide);
+  return std::min(std::max(ownScale, square / canvasSide), pasteboard / canvasSide);
+}
 
 ImportResult importSvg(const std::string& bytes, const std::string& name, Document& document,
                        const ViewState& view, const ImportOptions& options) {
@@ -455,39 +399,19 @@ ImportResult importSvg(const std::string& bytes, const std::string& name, Docume
   auto impl = std::make_unique<Drawing::Impl>();
   impl->name = name;
   std::string why;
-  if (!decodeDrawing(bytes, &impl->source, &why)) {
+  if (!decodeDrawing(bytes, &impl->source, &impl->encoding, &why)) {
     result.error = name + ": " + why;
     return result;
   }
+  if (impl->encoding.output == Encoding::Output::Utf8) impl->unchanged = encodeText(impl->source, impl->encoding, {});
   const std::string& text = impl->source;
   Importer importer(*impl, options);
   if (!importer.run(&result.error)) return result;
 
-  // The canvas: the file's own, else the bounds of its shapes.
-  std::array<double, 4> canvas{0, 0, 0, 0};
-  if (importer.canvas) {
-    canvas = *importer.canvas;
-  } else {
-    double minX = std::numeric_limits<double>::infinity(), minY = minX;
-    double maxX = -minX, maxY = -minX;
-    for (const auto& p : importer.pending) {
-      for (const Subpath& sub : p.geometry) {
-        for (const Anchor& a : sub.anchors) {
-          for (Vec v : {a.p, a.in, a.out}) {
-            p.shape.localToArtwork.apply(v.x, v.y);
-            minX = std::min(minX, v.x), maxX = std::max(maxX, v.x);
-            minY = std::min(minY, v.y), maxY = std::max(maxY, v.y);
-          }
-        }
-      }
-    }
-    if (minX <= maxX) canvas = {minX, minY, maxX - minX, maxY - minY};
-  }
+  const std::array<double, 4> canvas = canvasOf(importer);
   std::copy(canvas.begin(), canvas.end(), impl->canvas);
-
   if (options.fit) {
-    const double side = std::max(canvas[2], canvas[3]);
-    const double s = side > 0 ? options.fitFraction * options.overlaySide / side : 1.0;
+    const double s = placementScale(std::max(canvas[2], canvas[3]), importer.ownScale, options);
     impl->userToArtwork = Affine::translate(view.center.h, view.center.v) * Affine::scale(s, -s) *
                           Affine::translate(-(canvas[0] + canvas[2] / 2), -(canvas[1] + canvas[3] / 2));
   } else {
@@ -550,6 +474,7 @@ ImportResult importSvg(const std::string& bytes, const std::string& name, Docume
       impl->leftOut.push_back(shape.node);
       continue;
     }
+    for (int k : p.instances) impl->instances[static_cast<std::size_t>(k)].shapes.push_back(impl->shapes.size());
     impl->art.push_back(shape.art);
     impl->shapes.push_back(std::move(shape));
   }

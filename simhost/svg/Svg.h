@@ -3,15 +3,19 @@
 // geometry of that art.
 //
 // Coordinates: SVG user space (of the root element, inside its viewBox) has y growing downward,
-// artwork y grows upward. The importer flips y and, unless told not to, fits the drawing: its
+// artwork y grows upward. The importer flips y and, unless told not to, places the drawing: its
 // canvas (the root's viewBox, else its width and height, else the bounds of its shapes) is
-// centred on the view's centre and scaled uniformly so that its larger side spans
-// fitFraction x overlaySide artwork units. The exporter undoes that mapping, so the written file
-// keeps the input's coordinate system.
+// centred on the view's centre; a canvas whose larger side, at the size the drawing declares
+// (its width and height), is less than fitFraction x overlaySide is enlarged to span that much,
+// a larger one keeps its declared size (one artwork unit a pixel), so that no detail is made
+// coarser than where the drawing is shown at its own size. The exporter undoes
+// that mapping, so the written file keeps the input's coordinate system.
 //
-// The exporter changes only the geometry of shapes whose art changed; every other byte of the
-// input (text, images, gradients, ids, comments, unknown elements and attributes) is kept as it
-// was. Errors name the file and the place (line:column, and the element and attribute).
+// Clones (<use>) are read as the shapes they show, each shape art of its own, unless they are to
+// be kept. The exporter changes only the geometry of shapes whose art changed (and expands the
+// clones that show them); every other byte of the input (text, images, gradients, ids, comments,
+// unknown elements and attributes) is kept as it was, in the input's encoding. Errors name the
+// file and the place (line:column, and the element and attribute).
 #ifndef SARVELLO_SIMHOST_SVG_SVG_H
 #define SARVELLO_SIMHOST_SVG_SVG_H
 
@@ -45,8 +49,16 @@ struct ImportOptions {
   bool fit = true;           // false: artwork = user space with y flipped, no centring or scale
   bool select = true;        // select the imported paths
   double overlaySide = 400;  // the overlay square's default side
-  double fitFraction = 0.9;  // share of the side that the canvas's larger side spans
+  double fitFraction = 0.9;  // share of the side that a small canvas's larger side spans
+  bool keepClones = false;   // clones stay clones: not read, not stirred, written as they are
 };
+
+// The scale from user units to artwork units at which the importer places a canvas whose larger
+// side is `canvasSide` user units, `ownScale` pixels each at the size the drawing declares: a
+// drawing smaller than fitFraction x overlaySide is enlarged to span that much, a larger one
+// keeps its declared size (one artwork unit a pixel), or less for one that the host's
+// pasteboard could not hold.
+double placementScale(double canvasSide, double ownScale, const ImportOptions& options);
 
 // A drawing imported into a document: the parsed file, the art made from it and the mapping
 // between SVG user space and artwork coordinates.
@@ -57,7 +69,9 @@ class Drawing {
   Drawing& operator=(const Drawing&) = delete;
 
   const std::string& name() const;  // the file's path, or the name given with the text
-  const std::string& source() const;  // the input text as read (inflated when it was compressed)
+  // The drawing as written back when nothing changed: the input as read (inflated when it was
+  // compressed), or its UTF-8 text when its encoding is written back as UTF-8.
+  const std::string& source() const;
 
   const Affine& userToArtwork() const;
   const Affine& artworkToUser() const;
@@ -85,6 +99,15 @@ class Drawing {
   // Whether the element with this id, or one inside it, was left out of the document.
   bool leftOut(const std::string& id) const;
 
+  // What the drawing shows and the tool never stirs: text elements and images.
+  std::size_t texts() const;
+  std::size_t images() const;
+  // Clones read as the shapes they show, and clones kept as clones (ImportOptions::keepClones).
+  std::size_t clones() const;
+  std::size_t keptClones() const;
+  // The encoding the file is written in ("UTF-8", "ISO-8859-1", ...).
+  const std::string& encoding() const;
+
   struct Impl;
 
  private:
@@ -104,14 +127,15 @@ struct ImportResult {
 };
 
 // Imports SVG (`name` is used in messages) or a file into `document`. The bytes may be
-// gzip-compressed (.svgz); the text must be UTF-8 (or ASCII): another encoding is refused with its
-// name. On error nothing is added to the document.
+// gzip-compressed (.svgz) and in any encoding that the C library's iconv reads, named by a byte
+// order mark or the XML declaration. On error nothing is added to the document.
 ImportResult importSvg(const std::string& text, const std::string& name, Document& document,
                        const ViewState& view, const ImportOptions& options = {});
 ImportResult importSvgFile(const std::string& path, Document& document, const ViewState& view,
                            const ImportOptions& options = {});
 
-// The drawing's SVG text with the current geometry of its art. Art that was deleted from the
+// The drawing's SVG text with the current geometry of its art, in the input's encoding when it
+// is ASCII-compatible (else UTF-8, the declaration changed). Art that was deleted from the
 // document is written as it was in the input. False with *error on failure.
 bool exportSvg(const Drawing& drawing, const Document& document, std::string* out,
                std::string* error);
@@ -119,8 +143,8 @@ bool exportSvg(const Drawing& drawing, const Document& document, std::string* ou
 bool exportSvgFile(const Drawing& drawing, const Document& document, const std::string& path,
                    std::string* error);
 
-// The SVG for rendering the drawing in user space: as exportSvg, with the root's viewport
-// replaced by the user-space box (x, y, width, height) mapped one to one, not clipped.
+// The SVG for rendering the drawing in user space: as exportSvg, in UTF-8, with the root's
+// viewport replaced by the user-space box (x, y, width, height) mapped one to one, not clipped.
 bool exportSvgForView(const Drawing& drawing, const Document& document, double x, double y,
                       double width, double height, std::string* out, std::string* error);
 

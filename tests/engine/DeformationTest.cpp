@@ -16,7 +16,7 @@ using ::testing::internal::GetCapturedStdout;
 namespace {
 
 const std::string kLimitAlert =
-    "Sarvello Auto Limitter\n\n Due to an illustrator limitations, number of each path's vertices "
+    "Sarvello Auto Limitter\n\n Due to an application limitations, number of each path's vertices "
     "is limitted up to 30,000. Stopping.";
 
 bool isPolyline(const std::vector<AIPathSegment>& segs) {

@@ -12,7 +12,7 @@ using simhost::Alert;
 using simhost::HostEvent;
 
 constexpr const char kVertexLimitAlert[] =
-    "Sarvello Auto Limitter\n\n Due to an illustrator limitations, number of each path's vertices "
+    "Sarvello Auto Limitter\n\n Due to an application limitations, number of each path's vertices "
     "is limitted up to 30,000. Stopping.";
 
 class ToolCycle : public PluginTest {

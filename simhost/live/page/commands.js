@@ -16,9 +16,12 @@ function download(what) {
   a.remove();
 }
 
-async function openFile(file) {
+// Whether the file chosen next keeps its clones as they are (Open keeping clones…).
+let keepClones = false;
+
+async function openFile(file, keep = false) {
   const body = await file.arrayBuffer();
-  const res = await fetch(api(`/api/open?name=${encodeURIComponent(file.name)}`), {
+  const res = await fetch(api(`/api/open?name=${encodeURIComponent(file.name)}${keep ? '&keep-clones=1' : ''}`), {
     method: 'POST', body, headers: { 'Content-Type': 'image/svg+xml' },
   });
   const answer = await res.json().catch(() => ({}));
@@ -26,7 +29,8 @@ async function openFile(file) {
 }
 
 const commands = {
-  'open': () => $('file-input').click(),
+  'open': () => { keepClones = false; $('file-input').click(); },
+  'open-keeping-clones': () => { keepClones = true; $('file-input').click(); },
   'save-drawing': () => download('drawing'),
   'save-picture': () => download('picture'),
   'save-session': () => download('session'),
@@ -48,7 +52,7 @@ export function setUpCommands() {
   $('file-input').addEventListener('change', (e) => {
     const file = e.target.files[0];
     e.target.value = '';
-    if (file) openFile(file);
+    if (file) openFile(file, keepClones);
   });
 
   window.addEventListener('dragover', (e) => { e.preventDefault(); document.body.classList.add('drop-target'); });

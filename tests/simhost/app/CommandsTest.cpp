@@ -311,6 +311,24 @@ TEST_F(Cli, DefaultSessionAndOutputNameInTheCurrentFolder) {
   EXPECT_EQ(readText(input), kDrawing);
 }
 
+// The summary tells what was never stirred, what was kept as clones, and the Size the default
+// strokes chose for a drawing that keeps its own size.
+TEST_F(Cli, TheSummaryTellsWhatStaysAsItWas) {
+  writeText(dir / "large.svg", R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" width="2000" height="1000">
+  <path id="p" d="M900 500 H1100" stroke="black"/><use xlink:href="#p" y="20"/><text>a</text><image width="1" height="1"/></svg>)");
+  Result r = run({"run", dir / "large.svg", "-o", dir / "out.svg", "--no-prefs"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(contains(r.out, ": 2 paths, 2 moved, 0 only resampled,")) << r.out;
+  EXPECT_TRUE(contains(r.out, "the default strokes set the panel's Size to 1000,")) << r.out;
+  EXPECT_TRUE(contains(r.err, "event 1 (type-value): Size is now 1000")) << r.err;
+  EXPECT_TRUE(contains(r.out, "Text and images are never stirred: the drawing's 1 text and 1 image stay as they were.\n")) << r.out;
+  r = run({"run", dir / "large.svg", "-o", dir / "kept.svg", "--no-prefs", "--keep-clones", "--session", dir / "short.json"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_TRUE(contains(r.out, ": 1 path, ")) << r.out;
+  EXPECT_TRUE(contains(r.out, "1 clone was kept as clones (--keep-clones): not stirred, written back as they were.\n")) << r.out;
+  EXPECT_FALSE(contains(r.out, "Size to")) << "a session of the user's own sets what it sets";
+}
+
 TEST_F(Cli, ASessionThatNamesItsDrawingNeedsNoInput) {
   writeText(dir / "named.json", R"({ "drawing": "in.svg", "events": [ { "type": "pick-tool" }, { "type": "leave-tool" } ] })");
   const Result r = run({"run", "--session", dir / "named.json", "-o", dir / "named.svg"});

@@ -99,6 +99,9 @@ TEST(Session, WithoutStrokesEveryPointStaysOnTheOutline) {
     EXPECT_LE(farthestFrom(run.before[k], run.after[k]), 2.0) << "path " << k;  // the sampling distance
   }
   EXPECT_GT(run.stats.verticesAfter, run.stats.verticesBefore);
+  // Resampled, and so not moved.
+  EXPECT_EQ(run.stats.pathsMoved, 0u);
+  EXPECT_EQ(run.stats.pathsResampled, run.before.size());
 }
 
 TEST(Session, StrokesMovePointsInsideTheSquareAndNoneOutside) {
@@ -122,6 +125,43 @@ TEST(Session, StrokesMovePointsInsideTheSquareAndNoneOutside) {
     }
     EXPECT_LT(farthestFrom(picked.after[k], run.after[k]), 1e-3) << "path " << k << " moved";
   }
+  EXPECT_EQ(run.stats.pathsMoved, 1u);
+  EXPECT_EQ(run.stats.pathsResampled, 2u);
+}
+
+// The run stops at the vertex limit when the plug-in says so in a deformation step; its other
+// alert, asking for a selection at a press, stops nothing.
+TEST(Session, TheVertexLimitIsToldByTheStepThatShowsIt) {
+  const char* drawing = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100"><path d="M0 0 H4000"/></svg>)";
+  const SessionRun limited = runSession(drawing, R"({ "events": [
+      { "type": "choose", "control": "Sampling", "preset": "0.1" },
+      { "type": "select", "paths": "all" }, { "type": "pick-tool" }, { "type": "leave-tool" } ] })", false);
+  ASSERT_TRUE(limited.ok) << limited.error;
+  EXPECT_TRUE(limited.stats.stoppedAtLimit);
+  EXPECT_EQ(limited.stats.pathsMoved + limited.stats.pathsResampled, 0u);
+  const SessionRun none = runSession(drawing, R"({ "events": [
+      { "type": "select", "paths": "none" }, { "type": "pick-tool" },
+      { "type": "stroke", "points": [[0.4, 0.5], [0.6, 0.5]], "drags": 2 }, { "type": "leave-tool" } ] })", false);
+  ASSERT_TRUE(none.ok) << none.error;
+  EXPECT_NE(std::find(none.diagnostics.begin(), none.diagnostics.end(), "Sarvello: Please select at least one path object."),
+            none.diagnostics.end());
+  EXPECT_FALSE(none.stats.stoppedAtLimit);
+}
+
+// A drawing larger than the window keeps its size, and the view is zoomed out to show it, as
+// the application shows a document it opens; a session's own zoom stays.
+TEST(Session, ALargeDrawingIsShownWhole) {
+  const char* drawing = R"(<svg xmlns="http://www.w3.org/2000/svg" width="4000" height="1000"><path d="M0 0 H4000"/></svg>)";
+  std::vector<std::string> lines;
+  simhost::app::Runner runner(moduleOptions(&lines));
+  std::string error;
+  simhost::session::SessionResult plain = simhost::session::parseSession(R"({ "events": [] })");
+  ASSERT_TRUE(runner.load(drawing, "large.svg", *plain.session, "s", true, &error)) << error;
+  EXPECT_DOUBLE_EQ(runner.host().view().zoom, 0.95 * 1000 / 4000);
+  EXPECT_DOUBLE_EQ(runner.drawing()->userToArtwork().a, 1);
+  simhost::session::SessionResult zoomed = simhost::session::parseSession(R"({ "view": { "zoom": 2 }, "events": [] })");
+  ASSERT_TRUE(runner.load(drawing, "large.svg", *zoomed.session, "s", true, &error)) << error;
+  EXPECT_DOUBLE_EQ(runner.host().view().zoom, 2);
 }
 
 TEST(Session, TheSquareFollowsTheView) {

@@ -157,7 +157,7 @@ describe('the tool on the page', () => {
       await page.getByRole('option', { name: '0.5', exact: true }).click();
       const alert = page.getByRole('alertdialog');
       await alert.waitFor();
-      assert.match(await alert.textContent(), /Auto Limitter/);
+      assert.match(await alert.textContent(), /Auto Limitter\s+Due to an application limitations, number of each path's vertices is limitted up to 30,000\. Stopping\./);
       const step = await stepOf(page);
       await page.waitForTimeout(400);
       assert.equal(await stepOf(page), step, 'nothing runs while the alert is open');
@@ -238,6 +238,21 @@ describe('files and the server', () => {
       await page.getByRole('status').getByText(/notes\.svg cannot be opened/).waitFor();
       assert.deepEqual(await shapeData(page), shown);
       assert.equal(await page.locator('#document-name').textContent(), 'wave.svg');
+    });
+  });
+
+  test('clones open as shapes of their own, or kept as clones', async () => {
+    const cloned = path.join(dir, 'cloned.svg');
+    writeFileSync(cloned, '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100"><path id="p" d="M10,10 L90,10" stroke="black"/><use href="#p" y="40"/></svg>');
+    await withPage([sample, '--no-prefs'], async (s) => {
+      const { page } = s;
+      for (const [item, shapes] of [['Open…', 2], ['Open keeping clones…', 1]]) {
+        const chooser = page.waitForEvent('filechooser');
+        await page.getByRole('menuitem', { name: 'File' }).click();
+        await page.getByRole('menuitem', { name: item, exact: true }).click();
+        await (await chooser).setFiles(cloned);
+        await page.waitForFunction((n) => document.querySelectorAll('#drawing [data-shape]').length === n, shapes);
+      }
     });
   });
 

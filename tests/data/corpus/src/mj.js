@@ -1,0 +1,10 @@
+const {mathjax} = require('mathjax-full/js/mathjax.js');
+const {TeX} = require('mathjax-full/js/input/tex.js');
+const {SVG} = require('mathjax-full/js/output/svg.js');
+const {liteAdaptor} = require('mathjax-full/js/adaptors/liteAdaptor.js');
+const {RegisterHTMLHandler} = require('mathjax-full/js/handlers/html.js');
+const {AllPackages} = require('mathjax-full/js/input/tex/AllPackages.js');
+const adaptor = liteAdaptor(); RegisterHTMLHandler(adaptor);
+const doc = mathjax.document('', {InputJax: new TeX({packages: AllPackages}), OutputJax: new SVG({fontCache: 'local'})});
+const node = doc.convert(process.argv[2], {display: true});
+process.stdout.write(adaptor.innerHTML(node));
