@@ -6,17 +6,13 @@
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ServerFixture.h"
-#include "app/Commands.h"
-#include "session/Session.h"
 
 namespace {
 
@@ -92,17 +88,7 @@ TEST_F(Hostile, WhatIsTakenLiveReplays) {
   const std::string session = app->saveSession().body;
   const std::string live = app->saveDrawing().body;
   end();
-  const std::string dir = ::testing::TempDir();
-  std::ofstream(dir + "/hostile.svg") << drawingText;
-  std::ofstream(dir + "/hostile.session.json") << session;
-  std::ostringstream out, err;
-  simhost::app::Console console{out, err, false, SARVELLO_MODULE_PATH, ""};
-  ASSERT_EQ(0, simhost::app::runProgram({"run", dir + "/hostile.svg", "--session", dir + "/hostile.session.json",
-                                         "-o", dir + "/hostile.replayed.svg", "--no-prefs"},
-                                        console))
-      << err.str();
-  std::ifstream replayed(dir + "/hostile.replayed.svg");
-  EXPECT_EQ(live, std::string(std::istreambuf_iterator<char>(replayed), {}));
+  expectReplaysTo(live, session, "hostile");
 }
 
 TEST_F(Hostile, BodiesAreRefusedBeforeTheyAreRead) {

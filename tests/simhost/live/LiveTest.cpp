@@ -7,13 +7,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "ServerFixture.h"
-#include "app/Commands.h"
 #include "live/Channel.h"
 #include "live/LiveApp.h"
 #include "live/WebServer.h"
@@ -218,17 +215,7 @@ TEST_F(Server, ARecordedRunReplaysToTheSameDrawing) {
   ASSERT_NE(live, drawingText);
   end();
 
-  const std::string dir = ::testing::TempDir();
-  std::ofstream(dir + "/line.svg") << drawingText;
-  std::ofstream(dir + "/line.session.json") << session;
-  std::ostringstream out, err;
-  simhost::app::Console console{out, err, false, SARVELLO_MODULE_PATH, ""};
-  ASSERT_EQ(0, simhost::app::runProgram({"run", dir + "/line.svg", "--session", dir + "/line.session.json", "-o",
-                                         dir + "/line.replayed.svg", "--no-prefs"},
-                                        console))
-      << err.str();
-  std::ifstream replayed(dir + "/line.replayed.svg");
-  EXPECT_EQ(live, std::string(std::istreambuf_iterator<char>(replayed), {}));
+  expectReplaysTo(live, session, "line");
 }
 
 }  // namespace

@@ -5,14 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "HttpClient.h"
+#include "app/Commands.h"
 #include "live/Channel.h"
 #include "live/LiveApp.h"
 #include "live/WebServer.h"
@@ -68,6 +72,21 @@ class ServerTest : public ::testing::Test {
   livetest::Response post(const std::string& target, const std::string& body,
                           const std::vector<std::pair<std::string, std::string>>& headers = {}) {
     return livetest::fetch(server->port(), "POST", target, body, headers);
+  }
+
+  // The session recorded live replays headless (`sarvello-host run`) to the drawing saved live.
+  void expectReplaysTo(const std::string& live, const std::string& session, const std::string& stem) {
+    const std::string base = ::testing::TempDir() + "/" + stem;
+    std::ofstream(base + ".svg") << drawingText;
+    std::ofstream(base + ".session.json") << session;
+    std::ostringstream out, err;
+    simhost::app::Console console{out, err, false, SARVELLO_MODULE_PATH, ""};
+    ASSERT_EQ(0, simhost::app::runProgram({"run", base + ".svg", "--session", base + ".session.json", "-o",
+                                           base + ".replayed.svg", "--no-prefs"},
+                                          console))
+        << err.str();
+    std::ifstream replayed(base + ".replayed.svg");
+    EXPECT_EQ(live, std::string(std::istreambuf_iterator<char>(replayed), {}));
   }
 
   std::string drawingText;
