@@ -275,7 +275,16 @@ struct HttpServer::Impl {
   bool readBody(Connection& c) {
     std::string why;
     const BodyReader::Result r = c.body.take(&c.in, &c.request.body, &why);
-    if (r == BodyReader::Result::More) return false;
+    if (r == BodyReader::Result::More) {
+      // Each body is held to its route's limit; all of them together to the server's.
+      std::size_t held = 0;
+      for (const auto& [id, other] : connections)
+        if (other.state == Connection::State::Body) held += other.request.body.size();
+      if (held > limits.maxBodiesHeld) {
+        refuse(c, 503, "the host is taking in too many large requests at once; try again when they are done");
+      }
+      return false;
+    }
     if (r == BodyReader::Result::Bad) {
       refuse(c, c.body.refusal(), why);
       return false;

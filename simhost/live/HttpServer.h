@@ -82,6 +82,8 @@ struct HttpLimits {
   std::size_t maxConnections = 128;
   std::size_t maxHead = 32 * 1024;  // request line and headers
   std::size_t maxQueued = 64;       // Worker requests waiting for a worker; more are refused (503)
+  // The bodies being read, all together; the request whose body goes beyond is refused (503).
+  std::size_t maxBodiesHeld = std::size_t{512} << 20;
   int workers = 4;
   double headSeconds = 5;    // from a request's first byte to the end of its head
   double idleSeconds = 15;   // a connection without a request in progress

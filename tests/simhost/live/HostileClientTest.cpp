@@ -27,6 +27,7 @@ class Hostile : public livetest::ServerTest {
     l.headSeconds = 0.5;
     l.idleSeconds = 1;
     l.maxConnections = 64;
+    l.maxBodiesHeld = std::size_t{4} << 20;
     return l;
   }
   std::string head(const std::string& method, const std::string& target, std::size_t length,
@@ -113,6 +114,14 @@ TEST_F(Hostile, BodiesAreRefusedBeforeTheyAreRead) {
     for (int k = 0; k < 64 && chunked.send(piece); ++k) {
     }
     EXPECT_EQ(413, chunked.receive(5).status);
+    // Large bodies arriving side by side are held to the server's total, not each to its own.
+    Connection first(server->port()), second(server->port());
+    const std::string half(std::size_t{5} << 19, ' ');  // 2.5 MB
+    ASSERT_TRUE(first.send(head("POST", withToken("/api/open"), std::size_t{8} << 20) + half));
+    EXPECT_EQ(0, first.receive(0.3).status);  // still being read
+    ASSERT_TRUE(second.send(head("POST", withToken("/api/open"), std::size_t{8} << 20)));
+    second.send(half);
+    EXPECT_EQ(503, second.receive(5).status);
     // A drawing that is no SVG is named for what it is.
     const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(64, '\0');
     const Response picture = post(withToken("/api/open") + "&name=photo.png", png);
