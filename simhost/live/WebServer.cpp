@@ -279,16 +279,21 @@ HttpResponse WebServer::onUiThread(const std::function<Reply()>& work) {
 
 HttpResponse WebServer::answer(const HttpRequest& request) {
   const std::string& path = request.path;
-  using Answer = Reply (LiveApp::*)();
+  using Answer = Reply (*)(LiveApp&);
   // What the user-interface thread answers as it stands: the document, the images, the saves.
   static const std::vector<std::pair<std::string, Answer>> answers = {
-      {"/api/document.svg", &LiveApp::documentSvg}, {"/api/icon.png", &LiveApp::toolIcon},
-      {"/api/cursor.png", &LiveApp::cursorImage},   {"/api/save/drawing", &LiveApp::saveDrawing},
-      {"/api/save/picture", &LiveApp::savePicture}, {"/api/save/session", &LiveApp::saveSession},
+      {"/api/document.svg", [](LiveApp& app) { return app.documentSvg(); }},
+      {"/api/icon.png", [](LiveApp& app) { return app.toolIcon(); }},
+      {"/api/cursor.png", [](LiveApp& app) { return app.cursorImage(); }},
+      {"/api/save/drawing", [](LiveApp& app) { return app.saveDrawing(); }},
+      {"/api/save/picture", [](LiveApp& app) { return app.savePicture(); }},
+      {"/api/save/session", [](LiveApp& app) { return app.saveSession(); }},
   };
   if (request.method == "GET") {
-    for (const auto& [route, what] : answers) {
-      if (path == route) return onUiThread([&, what = what] { return (app_.*what)(); });
+    for (const auto& entry : answers) {
+      if (path != entry.first) continue;
+      const Answer what = entry.second;
+      return onUiThread([this, what] { return what(app_); });
     }
     HttpResponse r;
     r.body = pageFile(path == "/" ? "index.html" : path.substr(1), &r.type);
