@@ -71,6 +71,9 @@ struct HttpServer::Impl {
   std::vector<std::thread> workers;
   std::map<std::uint64_t, Connection> connections;
   std::uint64_t nextId = 1;
+  // Connections whose client sent its next request before the last answer went out: each is
+  // taken up once a turn of the loop, so that no client's pipeline holds the thread.
+  std::vector<std::uint64_t> pipelined;
 
   // Worker requests, and the answers that come back.
   std::mutex mutex;
@@ -111,6 +114,7 @@ struct HttpServer::Impl {
         ids.push_back(id);
         soonest = std::min(soonest, c.deadline);
       }
+      if (!pipelined.empty()) soonest = Clock::now();
       const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(soonest - Clock::now()).count();
       const int ready = ::poll(polled.data(), polled.size(), static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000)));
       if (ready < 0 && errno != EINTR) break;
@@ -135,6 +139,7 @@ struct HttpServer::Impl {
         if ((revents & POLLOUT) != 0 && !write(it->second)) continue;
         if ((revents & (POLLIN | POLLHUP)) != 0) read(it->second);
       }
+      takePipelined();
       if (polled[0].revents != 0) accept();
       feedWaits();
       expire();
@@ -416,8 +421,18 @@ struct HttpServer::Impl {
     c.keepAlive = true;
     c.since = Clock::now();
     c.deadline = after(c.in.empty() ? limits.idleSeconds : limits.headSeconds);
-    if (!c.in.empty()) proceed(c);
-    return connections.count(c.id) != 0;
+    if (!c.in.empty()) pipelined.push_back(c.id);
+    return true;
+  }
+
+  // The next request of each connection that had one waiting, one each.
+  void takePipelined() {
+    std::vector<std::uint64_t> now;
+    now.swap(pipelined);
+    for (std::uint64_t id : now) {
+      auto it = connections.find(id);
+      if (it != connections.end() && it->second.state == Connection::State::Head) proceed(it->second);
+    }
   }
 
   void takeAnswers() {
