@@ -183,8 +183,13 @@ TEST_F(Server, APageIsSentWhatChangedSinceTheFrameItShows) {
       ASSERT_EQ(200, post(withToken("/api/input"), drag).status);
     }
     ASSERT_EQ(200, post(withToken("/api/input"), R"({"events":[{"type":"pointer","action":"up","px":[500,440]}]})").status);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const PageFrame stirred = readFrame(get(after + std::to_string(panel.seq)));
+    // The flow carries the points on the ticks that follow; however slow the build, the shape
+    // reaches the page within seconds.
+    PageFrame stirred;
+    for (int tries = 0; tries < 200 && stirred.shapes.empty(); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      stirred = readFrame(get(after + std::to_string(panel.seq)));
+    }
     EXPECT_EQ(std::vector<std::uint32_t>{0}, stirred.shapes);
     // A page of another document is sent everything.
     EXPECT_TRUE(readFrame(get(withToken("/api/frame") + "&after=" + std::to_string(stirred.seq) + "&document=" +
