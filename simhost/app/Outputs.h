@@ -11,7 +11,7 @@
 #include "app/CommandLine.h"
 #include "app/Runner.h"
 #include "picture/Picture.h"
-#include "svg/Files.h"
+#include "core/Files.h"
 
 namespace simhost::app {
 

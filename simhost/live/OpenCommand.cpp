@@ -12,7 +12,7 @@
 #include "live/LiveApp.h"
 #include "live/WebServer.h"
 #include "platform/Platform.h"
-#include "svg/Files.h"
+#include "core/Files.h"
 
 namespace simhost::live {
 

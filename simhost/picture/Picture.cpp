@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "svg/Files.h"
+#include "core/Files.h"
 #include "svg/Svg.h"
 
 namespace simhost::picture {

@@ -1,10 +1,12 @@
 // What the stand-in host asks of the operating system, in one place: loading a module's code and
-// binding its clock, reading the plug-in resources a module file holds, the running program's
-// file, where the user's preferences live and the system's opener of web addresses. Posix*.cpp
+// binding its clock, reading the plug-in resources a module file holds, the files the host reads
+// and replaces whole, the running program's file, where the user's preferences live and the
+// system's opener of web addresses. Posix*.cpp
 // serve Linux, Windows*.cpp serve Windows; the build takes one set.
 #ifndef SARVELLO_SIMHOST_PLATFORM_PLATFORM_H
 #define SARVELLO_SIMHOST_PLATFORM_PLATFORM_H
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -31,6 +33,20 @@ int bindModuleClock(void* module, std::string* error);
 // or damaged resources.
 std::optional<sarvello::res::ResourceFile> moduleResources(const sarvello::res::Bytes& file,
                                                            std::string* error);
+
+// Files, named by UTF-8 paths on every system. Each failure gives the system's reason in
+// *reason; nothing is left behind by a write that fails.
+//
+// Opens a file to read its bytes; null when it cannot be opened.
+std::FILE* openForReading(const std::string& path, std::string* reason);
+// Writes bytes to a new file beside `path` under a name no other file has, flushed to the disk
+// and with the permissions of any new file; its name in *temp.
+bool writeNewFileBeside(const std::string& path, const std::string& bytes, std::string* temp,
+                        std::string* reason);
+// Puts the file `from` in the place of `to` in one step: readers of `to` see the old file or the
+// new one, never neither.
+bool replaceFile(const std::string& from, const std::string& to, std::string* reason);
+void removeFile(const std::string& path);
 
 // The running program's file; empty when the system does not say.
 std::string programPath();

@@ -1,14 +1,18 @@
-// The system on Linux: the running program's file, the user's configuration folder and the
+// The system on Linux: files, the running program's file, the user's configuration folder and the
 // opener of web addresses (xdg-open), started without a shell.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/Platform.h"
@@ -55,6 +59,57 @@ bool launchOpener(const std::string& opener, const std::string& url) {
 }
 
 }  // namespace
+
+std::FILE* openForReading(const std::string& path, std::string* reason) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) *reason = std::strerror(errno);
+  return f;
+}
+
+bool writeNewFileBeside(const std::string& path, const std::string& bytes, std::string* temp,
+                        std::string* reason) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string name = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  int code = 0;
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      code = errno;
+      break;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  // mkstemp makes the file private; give it the permissions of any new file.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  if (code == 0 && ::fchmod(fd, 0666 & ~mask) != 0) code = errno;
+  if (code == 0 && ::fsync(fd) != 0) code = errno;
+  if (::close(fd) != 0 && code == 0) code = errno;
+  if (code != 0) {
+    ::unlink(name.c_str());
+    *reason = std::strerror(code);
+    return false;
+  }
+  *temp = std::move(name);
+  return true;
+}
+
+bool replaceFile(const std::string& from, const std::string& to, std::string* reason) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  *reason = std::strerror(errno);
+  return false;
+}
+
+void removeFile(const std::string& path) { ::unlink(path.c_str()); }
 
 bool openWithSystem(const std::string& url) {
   const std::string opener = findOpener();

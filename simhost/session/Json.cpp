@@ -1,6 +1,6 @@
 #include "session/Json.h"
 
-#include "svg/Files.h"
+#include "core/Files.h"
 
 namespace simhost {
 

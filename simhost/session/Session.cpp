@@ -16,7 +16,7 @@
 
 #include "core/ViewLimits.h"
 #include "session/Json.h"
-#include "svg/Files.h"
+#include "core/Files.h"
 
 namespace simhost::session {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <zlib.h>
 
-#include "svg/Files.h"
+#include "core/Files.h"
 
 namespace simhost::svg {
 namespace {

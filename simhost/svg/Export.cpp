@@ -8,7 +8,7 @@
 #include <optional>
 #include <set>
 
-#include "svg/Files.h"
+#include "core/Files.h"
 #include "svg/Writer.h"
 
 namespace simhost::svg {

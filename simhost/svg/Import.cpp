@@ -13,7 +13,7 @@
 #include "core/Handles.h"
 #include "svg/Decode.h"
 #include "svg/DrawingImpl.h"
-#include "svg/Files.h"
+#include "core/Files.h"
 #include "svg/Shapes.h"
 
 namespace simhost::svg {

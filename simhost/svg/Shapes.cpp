@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cmath>
 
-#include "svg/Files.h"
+#include "core/Files.h"
 
 namespace simhost::svg {
 namespace {

@@ -10,7 +10,7 @@
 #include "AppFixture.h"
 #include "app/Commands.h"
 #include "picture/Picture.h"
-#include "svg/Files.h"
+#include "core/Files.h"
 
 using namespace apptest;
 using simhost::app::kExitBadInput;

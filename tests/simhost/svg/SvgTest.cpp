@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "TextFiles.h"
-#include "svg/Files.h"
+#include "core/Files.h"
 #include "svg/Svg.h"
 
 using namespace simhost;

@@ -1,7 +1,7 @@
 // Files of the stand-in host's drawings, pictures and sessions: whole-file reads, writes that
 // replace a file whole or not at all, and places in a text for messages.
-#ifndef SARVELLO_SIMHOST_SVG_FILES_H
-#define SARVELLO_SIMHOST_SVG_FILES_H
+#ifndef SARVELLO_SIMHOST_CORE_FILES_H
+#define SARVELLO_SIMHOST_CORE_FILES_H
 
 #include <cstddef>
 #include <string>
