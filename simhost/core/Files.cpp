@@ -11,15 +11,14 @@
 
 namespace simhost {
 
-namespace {
-
-// Paths are UTF-8 on every system; a path built from a narrow string would take the system's
-// code page on Windows.
-std::filesystem::path utf8Path(const std::string& path) {
+std::filesystem::path pathFromUtf8(const std::string& path) {
   return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
-}  // namespace
+std::string utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 bool readWholeFile(const std::string& path, std::string* out, std::string* error,
                    std::size_t limit) {
@@ -64,7 +63,7 @@ bool FileBatch::add(const std::string& path, const std::string& bytes, std::stri
   // The new file takes the old one's place by a rename, which would replace a device or a named
   // pipe (/dev/null, say) by a plain file: only plain files are written.
   std::error_code ec;
-  const auto type = std::filesystem::status(utf8Path(path), ec).type();
+  const auto type = std::filesystem::status(pathFromUtf8(path), ec).type();
   if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular) {
     *error = path + ": cannot write the file: exists and is not a regular file";
     return false;

@@ -4,10 +4,16 @@
 #define SARVELLO_SIMHOST_CORE_FILES_H
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace simhost {
+
+// A path named by UTF-8 text on every system (from a narrow string, Windows would take the
+// system's code page), and its UTF-8 text.
+std::filesystem::path pathFromUtf8(const std::string& path);
+std::string utf8FromPath(const std::filesystem::path& path);
 
 // The most a drawing file may hold: far more than any drawing the host can take, and a bound for
 // a file that has no end (a device, a pipe that is never closed).

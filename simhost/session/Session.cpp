@@ -200,8 +200,8 @@ int64_t clockValue(const json& value, const std::string& key, const std::string&
 }
 
 std::string resolve(const std::string& path, const std::string& baseDir) {
-  if (baseDir.empty() || path.empty() || std::filesystem::path(path).is_absolute()) return path;
-  return (std::filesystem::path(baseDir) / path).lexically_normal().string();
+  if (baseDir.empty() || path.empty() || pathFromUtf8(path).is_absolute()) return path;
+  return utf8FromPath((pathFromUtf8(baseDir) / pathFromUtf8(path)).lexically_normal());
 }
 
 Event event(const json& given, std::size_t index, const std::string& baseDir) {
@@ -553,13 +553,14 @@ SessionResult parseSessionFile(const std::string& path) {
   // memory runs out.
   constexpr std::size_t kMaxSessionBytes = kMaxSessionFileBytes;
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  const std::filesystem::path file = pathFromUtf8(path);
+  if (std::filesystem::is_directory(file, ec)) {
     SessionResult result;
     result.error = path + ": cannot read the session file: Is a directory";
     return result;
   }
   errno = 0;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(file, std::ios::binary);
   if (!in.is_open()) {
     SessionResult result;
     result.error = path + ": cannot read the session file";
@@ -578,13 +579,13 @@ SessionResult parseSessionFile(const std::string& path) {
       text.append(buffer, n);
     }
   }
-  if (tooLarge || in.bad() || !in.eof() || std::filesystem::is_directory(path)) {
+  if (tooLarge || in.bad() || !in.eof() || std::filesystem::is_directory(file, ec)) {
     SessionResult result;
     result.error = path + ": cannot read the session file";
     if (tooLarge) result.error += ": larger than " + std::to_string(kMaxSessionBytes >> 20) + " MB";
     return result;
   }
-  const std::string dir = std::filesystem::path(path).parent_path().string();
+  const std::string dir = utf8FromPath(file.parent_path());
   return parseSession(text, path, dir.empty() ? "." : dir);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "session/Session.h"
 
@@ -28,7 +29,8 @@ TEST(Session, ExampleFileParsesWithPathsResolved) {
   SessionResult r = parseSessionFile(dataPath("session/stir-wave.json"));
   ASSERT_TRUE(r) << r.error;
   const Session& s = *r.session;
-  EXPECT_EQ(s.drawing, dataPath("svg/wave.svg"));
+  // Resolved beside the session file, with the system's separators.
+  EXPECT_EQ(std::filesystem::path(s.drawing), std::filesystem::path(dataPath("svg/wave.svg")));
   EXPECT_TRUE(s.fit);
   EXPECT_EQ(s.view.width, 800);
   EXPECT_EQ(s.view.zoom, 1.25);
@@ -37,7 +39,7 @@ TEST(Session, ExampleFileParsesWithPathsResolved) {
   EXPECT_EQ(s.events[0].type, Event::Type::Select);
   EXPECT_EQ(s.events[0].selection, Event::Selection::All);
   EXPECT_EQ(s.events[1].type, Event::Type::PickTool);
-  EXPECT_EQ(s.events[2].file, dataPath("session/stir-wave-0.png"));
+  EXPECT_EQ(std::filesystem::path(s.events[2].file), std::filesystem::path(dataPath("session/stir-wave-0.png")));
   const Event& stroke = s.events[3];
   EXPECT_EQ(stroke.type, Event::Type::Stroke);
   EXPECT_EQ(stroke.units, Event::Units::Fraction);
