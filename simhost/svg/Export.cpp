@@ -4,6 +4,7 @@
 // style sheets that chose it by its name, the fill a line never has and the markers a rectangle
 // never draws are written into its style, and a path draws its mid markers where they were.
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <set>
@@ -161,6 +162,33 @@ std::string applySplices(const std::string& s, std::vector<Splice> splices) {
 
 namespace {
 
+// Whether the shape as drawn fills nothing: each of its subpaths, control points included, lies
+// on one straight line (axes and rules are often written as paths inside a filled group). Bent by
+// the flow, such a path would fill the area it now encloses.
+bool fillsNothing(const Shape& shape) {
+  for (const Art& art : shape.imported) {
+    const AIRealPoint* from = nullptr;
+    const AIRealPoint* along = nullptr;
+    for (const AIPathSegment& segment : art.segments) {
+      for (const AIRealPoint* p : {&segment.in, &segment.p, &segment.out}) {
+        if (from == nullptr) {
+          from = p;
+          continue;
+        }
+        const double dx = double(p->h) - from->h, dy = double(p->v) - from->v;
+        if (along == nullptr) {
+          if (dx != 0 || dy != 0) along = p;
+          continue;
+        }
+        const double ax = double(along->h) - from->h, ay = double(along->v) - from->v;
+        // Off the line by more than a millionth of the lengths (the points are single floats).
+        if (std::abs(ax * dy - ay * dx) > 1e-6 * std::hypot(ax, ay) * std::hypot(dx, dy)) return false;
+      }
+    }
+  }
+  return !shape.imported.empty();
+}
+
 bool markable(const std::string& local) {
   return local == "path" || local == "line" || local == "polyline" || local == "polygon";
 }
@@ -246,8 +274,9 @@ void Writer::shapeSplices(std::size_t k, const StyleFrame& frame, std::vector<Sp
   }
   if (!placed) out->push_back({tag.attributesEnd, tag.attributesEnd, " d=\"" + d + "\""});
 
-  // Its look: what the rules gave it under its old name, no fill for a line, no markers for a
-  // shape that draws none, its mid markers drawn by the path that follows it.
+  // Its look: what the rules gave it under its old name, no fill for a line or any shape drawn
+  // straight, no markers for a shape that draws none, its mid markers drawn by the path that
+  // follows it.
   StyleFrame written = frame;
   written.name = "path";
   written.rewritten = true;
@@ -255,7 +284,7 @@ void Writer::shapeSplices(std::size_t k, const StyleFrame& frame, std::vector<Sp
   const auto add = [&style](const std::string& declarations) {
     style += (style.empty() ? "" : ";") + declarations;
   };
-  if (shape.localName == "line") add("fill:none !important");
+  if (shape.localName == "line" || fillsNothing(shape)) add("fill:none !important");
   if (shape.markers && !markable(shape.localName))
     add("marker-start:none !important;marker-mid:none !important;marker-end:none !important");
   if (shape.midMarkers) add("marker-mid:none !important");

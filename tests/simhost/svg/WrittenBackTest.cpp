@@ -87,7 +87,8 @@ std::vector<std::pair<double, double>> pointsOf(const std::string& d) {
 TEST(WrittenBack, ShapesRewrittenAsPathsKeepTheirLook) {
   auto i = import(R"svg(<svg xmlns="http://www.w3.org/2000/svg"><style>line { stroke: red } .c { stroke: blue }</style>
 <g style="marker-start: url(#m)"><line id="l" x2="10" style="fill: green"/><rect id="r" width="5" height="5"/></g>
-<line id="c" class="c" x2="10"/></svg>)svg");
+<line id="c" class="c" x2="10"/>
+<g fill="black"><path id="axis" d="M0 20 h30 v-15"/><path id="rule" d="M0 25 C10 25 20 25 30 25 M0 30 h30"/></g></svg>)svg");
   resampleAll(*i, 1, 0);
   const pugi::xml_document xml = parsed(exported(*i));
   const pugi::xml_node svg = xml.child("svg");
@@ -102,12 +103,17 @@ TEST(WrittenBack, ShapesRewrittenAsPathsKeepTheirLook) {
   // A rule that chose it by its class still does, with nothing added for it.
   EXPECT_EQ(style("c"), "fill:none !important");
   EXPECT_EQ(std::string(svg.find_child_by_attribute("id", "c").name()), "path");
+  // A path whose every subpath is drawn straight filled nothing and, bent, still fills nothing;
+  // one that encloses an area keeps its fill.
+  EXPECT_EQ(style("rule"), "fill:none !important");
+  EXPECT_EQ(style("axis"), "");
 }
 
 TEST(WrittenBack, MidMarkersStayAsManyAndWhereTheVerticesWent) {
   auto i = import(R"svg(<svg xmlns="http://www.w3.org/2000/svg">
 <polyline id="p" points="0,0 10,0 10,10 20,10" style="marker-mid:url(#m)" stroke-width="2"/></svg>)svg");
-  resampleAll(*i, 3, -1);
+  // Moved by amounts that single floats round, as the tool's points are.
+  resampleAll(*i, 3.37f, -1.21f);
   const std::string out = exported(*i);
   const pugi::xml_document xml = parsed(out);
   const pugi::xml_node main = xml.child("svg").child("path");
@@ -123,15 +129,17 @@ TEST(WrittenBack, MidMarkersStayAsManyAndWhereTheVerticesWent) {
   const auto points = pointsOf(d);
   ASSERT_EQ(std::count(d.begin(), d.end(), 'C'), 3) << d;
   ASSERT_EQ(points.size(), 1u + 3 * 3);
-  const std::vector<std::pair<double, double>> vertices = {{3, 1}, {13, 1}, {13, 11}, {23, 11}};
+  const std::vector<std::pair<double, double>> vertices = {{3.37, 1.21}, {13.37, 1.21}, {13.37, 11.21}, {23.37, 11.21}};
   for (std::size_t k = 0; k < 4; ++k) {
     const auto& p = points[k == 0 ? 0 : 3 * k];
     EXPECT_NEAR(p.first, vertices[k].first, 1e-4) << d;
     EXPECT_NEAR(p.second, vertices[k].second, 1e-4) << d;
   }
-  // The curve leaves and reaches each vertex along the outline, so markers turn as before.
-  EXPECT_NEAR(points[4].first, 13, 1e-4);  // leaves (13, 1) along x = 13, a third of the way
-  EXPECT_NEAR(points[4].second, 1 + 10.0 / 3, 1e-4);
+  // The curve reaches and leaves each vertex along the outline on either side, so markers turn
+  // as before: at a corner, along its bisector.
+  EXPECT_NEAR(points[2].second, 1.21, 1e-4) << d;  // reaches (13.37, 1.21) along y = 1.21
+  EXPECT_NEAR(points[4].first, 13.37, 1e-4) << d;  // leaves it along x = 13.37, a third of the way
+  EXPECT_NEAR(points[4].second, 1.21 + 10.0 / 3, 1e-4) << d;
 }
 
 TEST(WrittenBack, LargeDrawingsKeepTheirSizeAndSmallOnesFillTheSquare) {
