@@ -116,7 +116,27 @@ Place placeOn(const Outline& o, bool closed, double share) {
     place.in = before(j);
     place.out = after(j);
   } else {
-    place.in = place.out = direction(a, b);
+    // Within a segment: the directions from a segment's length before and to a segment's length
+    // after. The tool's polyline of a corner may have its corner point a rounding's width before
+    // or after the share of the original vertex, where the one segment's direction would turn a
+    // marker that lies along the bisector of the corner.
+    const double reach = span;
+    const auto pointAt = [&](double length) {
+      if (closed && total > 0) {
+        length = std::fmod(length, total);
+        if (length < 0) length += total;
+      }
+      length = std::clamp(length, 0.0, total);
+      std::size_t i = static_cast<std::size_t>(std::upper_bound(o.along.begin(), o.along.end(), length) - o.along.begin());
+      i = std::clamp<std::size_t>(i, 1, n - 1);
+      const double piece = o.along[i] - o.along[i - 1];
+      const double u = piece > 0 ? (length - o.along[i - 1]) / piece : 1.0;
+      return Vec{o.points[i - 1].x + (o.points[i].x - o.points[i - 1].x) * u,
+                 o.points[i - 1].y + (o.points[i].y - o.points[i - 1].y) * u};
+    };
+    place.in = direction(pointAt(s - reach), place.at);
+    place.out = direction(place.at, pointAt(s + reach));
+    if (zero(place.in) && zero(place.out)) place.in = place.out = direction(a, b);
   }
   if (zero(place.in)) place.in = place.out;
   if (zero(place.out)) place.out = place.in;
