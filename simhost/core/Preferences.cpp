@@ -21,6 +21,7 @@
 #include <limits>
 #include <sstream>
 
+#include "core/Files.h"
 #include "core/HostImpl.h"
 #include "platform/Platform.h"
 
@@ -235,8 +236,9 @@ bool Host::usePreferencesFile(const std::string& path, std::string* warning) {
   impl_->preferencesFile = path;
   impl_->preferences.clear();
   if (path.empty()) return true;
+  const std::filesystem::path file = pathFromUtf8(path);
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+  const auto status = std::filesystem::status(file, ec);
   if (status.type() == std::filesystem::file_type::not_found) return true;  // first start
   auto fail = [&](const std::string& why) {
     if (warning != nullptr)
@@ -245,7 +247,7 @@ bool Host::usePreferencesFile(const std::string& path, std::string* warning) {
   };
   if (ec) return fail(ec.message());
   if (status.type() != std::filesystem::file_type::regular) return fail("not a regular file");
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(file, std::ios::binary);
   if (!in) return fail(std::strerror(errno));
   std::ostringstream text;
   text << in.rdbuf();
@@ -265,7 +267,7 @@ bool Host::savePreferences(std::string* error) const {
     if (error != nullptr) *error = "cannot save preferences " + path + ": " + why;
     return false;
   };
-  const std::filesystem::path target(path);
+  const std::filesystem::path target = pathFromUtf8(path);
   std::error_code ec;
   // The save replaces the file by renaming a new one over it; something that is not a regular
   // file (a device, a named pipe, a folder) is never replaced.
@@ -277,14 +279,14 @@ bool Host::savePreferences(std::string* error) const {
     std::filesystem::create_directories(target.parent_path(), ec);
     if (ec) return fail(ec.message());
   }
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+  const std::filesystem::path temporary = pathFromUtf8(path + ".tmp" + std::to_string(::getpid()));
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) return fail(std::strerror(errno));
     out << format(impl_->preferences);
     out.flush();
     if (!out) {
-      std::remove(temporary.c_str());
+      std::filesystem::remove(temporary, ec);
       return fail("write failed");
     }
   }
@@ -292,8 +294,9 @@ bool Host::savePreferences(std::string* error) const {
   // library's rename would refuse to).
   std::filesystem::rename(temporary, target, ec);
   if (ec) {
-    std::remove(temporary.c_str());
-    return fail(ec.message());
+    const std::string why = ec.message();
+    std::filesystem::remove(temporary, ec);
+    return fail(why);
   }
   return true;
 }
