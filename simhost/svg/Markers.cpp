@@ -61,6 +61,26 @@ Vec direction(Vec from, Vec to) {
 
 bool zero(Vec v) { return v.x == 0 && v.y == 0; }
 
+// Where a length along an outline of two points or more falls: on the segment from point j - 1
+// to point j, at t of its length.
+struct Spot {
+  std::size_t j;
+  double t;
+};
+
+Spot spotAt(const Outline& o, double length) {
+  const std::size_t n = o.points.size();
+  std::size_t j = static_cast<std::size_t>(std::upper_bound(o.along.begin(), o.along.end(), length) - o.along.begin());
+  j = std::clamp<std::size_t>(j, 1, n - 1);
+  const double span = o.along[j] - o.along[j - 1];
+  return {j, span > 0 ? (length - o.along[j - 1]) / span : 1.0};
+}
+
+Vec pointOf(const Outline& o, Spot spot) {
+  const Vec a = o.points[spot.j - 1], b = o.points[spot.j];
+  return {a.x + (b.x - a.x) * spot.t, a.y + (b.y - a.y) * spot.t};
+}
+
 // A place on an outline: the point at a share of its length, and the directions in which the
 // outline reaches it and leaves it.
 struct Place {
@@ -77,12 +97,10 @@ Place placeOn(const Outline& o, bool closed, double share) {
   }
   const double total = o.along.back();
   const double s = std::clamp(share, 0.0, 1.0) * total;
-  std::size_t j = static_cast<std::size_t>(std::upper_bound(o.along.begin(), o.along.end(), s) - o.along.begin());
-  j = std::clamp<std::size_t>(j, 1, n - 1);  // the segment from point j - 1 to point j
+  const Spot spot = spotAt(o, s);
+  const std::size_t j = spot.j;
   const double span = o.along[j] - o.along[j - 1];
-  const double t = span > 0 ? (s - o.along[j - 1]) / span : 1.0;
-  const Vec a = o.points[j - 1], b = o.points[j];
-  place.at = {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+  place.at = pointOf(o, spot);
   // The first segment of length before and after a point, around a closed outline.
   const auto before = [&](std::size_t k) {
     for (std::size_t step = 0; step < n; ++step) {
@@ -120,23 +138,16 @@ Place placeOn(const Outline& o, bool closed, double share) {
     // after. The tool's polyline of a corner may have its corner point a rounding's width before
     // or after the share of the original vertex, where the one segment's direction would turn a
     // marker that lies along the bisector of the corner.
-    const double reach = span;
     const auto pointAt = [&](double length) {
       if (closed && total > 0) {
         length = std::fmod(length, total);
         if (length < 0) length += total;
       }
-      length = std::clamp(length, 0.0, total);
-      std::size_t i = static_cast<std::size_t>(std::upper_bound(o.along.begin(), o.along.end(), length) - o.along.begin());
-      i = std::clamp<std::size_t>(i, 1, n - 1);
-      const double piece = o.along[i] - o.along[i - 1];
-      const double u = piece > 0 ? (length - o.along[i - 1]) / piece : 1.0;
-      return Vec{o.points[i - 1].x + (o.points[i].x - o.points[i - 1].x) * u,
-                 o.points[i - 1].y + (o.points[i].y - o.points[i - 1].y) * u};
+      return pointOf(o, spotAt(o, std::clamp(length, 0.0, total)));
     };
-    place.in = direction(pointAt(s - reach), place.at);
-    place.out = direction(place.at, pointAt(s + reach));
-    if (zero(place.in) && zero(place.out)) place.in = place.out = direction(a, b);
+    place.in = direction(pointAt(s - span), place.at);
+    place.out = direction(place.at, pointAt(s + span));
+    if (zero(place.in) && zero(place.out)) place.in = place.out = direction(o.points[j - 1], o.points[j]);
   }
   if (zero(place.in)) place.in = place.out;
   if (zero(place.out)) place.out = place.in;
