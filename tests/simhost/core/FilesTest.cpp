@@ -11,16 +11,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path fromUtf8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
-std::string toUtf8(const fs::path& p) {
-  const std::u8string s = p.u8string();
-  return std::string(s.begin(), s.end());
-}
-
 class Files : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / fromUtf8("sarvello-files-\xC3\xBC-" +
+    dir = fs::temp_directory_path() / simhost::pathFromUtf8("sarvello-files-\xC3\xBC-" +
                                                std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -37,7 +31,7 @@ class Files : public ::testing::Test {
 };
 
 TEST_F(Files, AFileIsWrittenAndReplacedWholeUnderItsUtf8Name) {
-  const std::string path = toUtf8(dir / fromUtf8("\xD0\x94\xD0\xB0\xD1\x82\xD0\xBE\xD1\x82\xD0\xB5\xD0\xBA\xD0\xB0.svg"));
+  const std::string path = simhost::utf8FromPath(dir / simhost::pathFromUtf8("\xD0\x94\xD0\xB0\xD1\x82\xD0\xBE\xD1\x82\xD0\xB5\xD0\xBA\xD0\xB0.svg"));
   std::string error, text;
   ASSERT_TRUE(simhost::writeFileAtomically(path, "first", &error)) << error;
   ASSERT_TRUE(simhost::writeFileAtomically(path, std::string(100000, 'x') + "second", &error)) << error;
@@ -45,19 +39,19 @@ TEST_F(Files, AFileIsWrittenAndReplacedWholeUnderItsUtf8Name) {
   EXPECT_EQ(std::string(100000, 'x') + "second", text);
   EXPECT_EQ(1u, entries());  // nothing left beside it
 
-  const std::string missing = toUtf8(dir / "missing.svg");
+  const std::string missing = simhost::utf8FromPath(dir / "missing.svg");
   EXPECT_FALSE(simhost::readWholeFile(missing, &text, &error));
   EXPECT_EQ(0u, error.rfind(missing + ": cannot read the file: ", 0)) << error;
 }
 
 TEST_F(Files, ABatchThatCannotBeWrittenWholeLeavesEveryFileAsItWas) {
-  const std::string kept = toUtf8(dir / "kept.svg");
+  const std::string kept = simhost::utf8FromPath(dir / "kept.svg");
   std::string error;
   ASSERT_TRUE(simhost::writeFileAtomically(kept, "old", &error)) << error;
   {
     simhost::FileBatch batch;
     ASSERT_TRUE(batch.add(kept, "new", &error)) << error;
-    const std::string nowhere = toUtf8(dir / "missing" / "out.svg");
+    const std::string nowhere = simhost::utf8FromPath(dir / "missing" / "out.svg");
     EXPECT_FALSE(batch.add(nowhere, "x", &error));
     EXPECT_EQ(0u, error.rfind(nowhere + ": cannot write the file: ", 0)) << error;
   }
