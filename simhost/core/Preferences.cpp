@@ -9,7 +9,6 @@
 //
 // Names that are not plain words are written as quoted strings; strings escape \ " and control
 // characters. A file that does not follow this form is refused as a whole and left untouched.
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -279,23 +278,12 @@ bool Host::savePreferences(std::string* error) const {
     std::filesystem::create_directories(target.parent_path(), ec);
     if (ec) return fail(ec.message());
   }
-  const std::filesystem::path temporary = pathFromUtf8(path + ".tmp" + std::to_string(::getpid()));
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return fail(std::strerror(errno));
-    out << format(impl_->preferences);
-    out.flush();
-    if (!out) {
-      std::filesystem::remove(temporary, ec);
-      return fail("write failed");
-    }
-  }
-  // The file system's rename replaces an existing file in one step (on Windows too, where the C
-  // library's rename would refuse to).
-  std::filesystem::rename(temporary, target, ec);
-  if (ec) {
-    const std::string why = ec.message();
-    std::filesystem::remove(temporary, ec);
+  // A new file beside it, renamed over it in one step: a reader sees the old preferences or the
+  // new ones.
+  std::string temporary, why;
+  if (!platform::writeNewFileBeside(path, format(impl_->preferences), &temporary, &why) ||
+      !platform::replaceFile(temporary, path, &why)) {
+    if (!temporary.empty()) platform::removeFile(temporary);
     return fail(why);
   }
   return true;
