@@ -6,7 +6,6 @@
 // left out, with the clone's own shapes written anew, and with the declarations that keep every
 // copied element looking as the original did where style rules chose it by its place.
 #include <algorithm>
-#include <cstdio>
 
 #include "svg/Writer.h"
 
@@ -17,11 +16,6 @@ bool isReference(const std::string& name) {
   return name == "href" || (name.size() > 5 && name.compare(name.size() - 5, 5, ":href") == 0);
 }
 
-std::string number(double v) {
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.9g", v == 0 ? 0.0 : v);
-  return buffer;
-}
 
 // Namespace declarations in force at `from` (its ancestors' included) that are not at `at`:
 // the copy of an element moved from one place to the other needs them.
@@ -114,7 +108,7 @@ std::string Writer::expansion(std::size_t k, const StyleFrame& useFrame) {
   });
   if (pugi::xml_attribute t = use.attribute("transform")) transform = t.value();
   if (instance.x != 0 || instance.y != 0)
-    transform += (transform.empty() ? "" : " ") + std::string("translate(") + number(instance.x) + " " + number(instance.y) + ")";
+    transform += (transform.empty() ? "" : " ") + std::string("translate(") + formatNumber(instance.x) + " " + formatNumber(instance.y) + ")";
   if (!transform.empty()) {
     std::string escaped;
     for (char c : transform) escaped += c == '"' ? std::string("&quot;") : c == '&' ? std::string("&amp;") : std::string(1, c);

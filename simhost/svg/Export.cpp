@@ -339,16 +339,6 @@ Geometry currentGeometry(const Shape& shape, const Document& document, bool* cha
   return geometry;
 }
 
-namespace {
-
-std::string formatNumber(double v) {
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.9g", v == 0 ? 0.0 : v);
-  return buffer;
-}
-
-}  // namespace
-
 std::string viewSvg(const Drawing::Impl& d, std::vector<Splice> splices, double x, double y,
                     double width, double height) {
   pugi::xml_node root = d.xml.document_element();

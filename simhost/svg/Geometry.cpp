@@ -438,8 +438,6 @@ bool parseNumberList(std::string_view text, std::vector<double>* out, std::strin
   return true;
 }
 
-namespace {
-
 void appendNumber(std::string& out, double value, int precision) {
   if (value == 0) value = 0;  // no "-0"
   char buffer[40];
@@ -447,13 +445,17 @@ void appendNumber(std::string& out, double value, int precision) {
   out += buffer;
 }
 
+std::string formatNumber(double value, int precision) {
+  std::string out;
+  appendNumber(out, value, precision);
+  return out;
+}
+
 void appendPoint(std::string& out, Vec p, int precision) {
   appendNumber(out, p.x, precision);
   out += ',';
   appendNumber(out, p.y, precision);
 }
-
-}  // namespace
 
 std::string formatPathData(const Geometry& geometry, int precision) {
   std::string d;

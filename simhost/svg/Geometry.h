@@ -54,6 +54,11 @@ void appendArc(Subpath& sub, Vec from, double rx, double ry, double xAxisRotatio
 
 // Path data for the geometry, numbers with `precision` significant digits.
 std::string formatPathData(const Geometry& geometry, int precision = 7);
+// A number of path data or an attribute with `precision` significant digits (never "-0"), and a
+// point as "x,y".
+void appendNumber(std::string& out, double value, int precision);
+std::string formatNumber(double value, int precision = 9);
+void appendPoint(std::string& out, Vec p, int precision = 7);
 
 }  // namespace simhost::svg
 

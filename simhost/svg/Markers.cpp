@@ -6,7 +6,6 @@
 // path turn as it does.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "svg/DrawingImpl.h"
 
@@ -152,12 +151,6 @@ Place placeOn(const Outline& o, bool closed, double share) {
   if (zero(place.in)) place.in = place.out;
   if (zero(place.out)) place.out = place.in;
   return place;
-}
-
-void appendPoint(std::string& d, Vec p) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.7g,%.7g", p.x == 0 ? 0.0 : p.x, p.y == 0 ? 0.0 : p.y);
-  d += buffer;
 }
 
 }  // namespace
