@@ -12,15 +12,6 @@ namespace {
 
 [[noreturn]] void fail(const std::string& where, const std::string& why) { throw SourceError(where + ": " + why); }
 
-void put16(Bytes& out, std::uint32_t v) {
-  out.push_back(std::uint8_t(v));
-  out.push_back(std::uint8_t(v >> 8));
-}
-void put32(Bytes& out, std::uint32_t v) {
-  put16(out, v);
-  put16(out, v >> 16);
-}
-
 // A string of the script: doubled double quotes and backslashes; other bytes as they are
 // (UTF-8, which the script's code page declares).
 std::string rcString(const std::string& text) {
@@ -96,11 +87,6 @@ std::string withoutExtension(const std::string& path) {
   return dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
 }
 
-std::string folderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 }  // namespace
 
 Bytes cursorFile(const Bytes& png, int hotX, int hotY, const std::string& where) {
@@ -167,7 +153,7 @@ void writeRcScript(const std::vector<ManifestEntry>& entries, const std::string&
     } else if (e.kind == "cursor") {
       if (e.arguments.size() != 2) fail(e.where, "a cursor needs its hot spot: <x> <y>");
       const std::string name = e.source.substr(e.source.find_last_of('/') + 1);
-      const std::string cursor = folderOf(path) + "/" + withoutExtension(name) + ".cur";
+      const std::string cursor = directoryOf(path) + "/" + withoutExtension(name) + ".cur";
       writeFile(cursor, e.where,
                 cursorFile(readSourceFile(e.source, e.where), sourceInteger(e.arguments[0], e.where),
                            sourceInteger(e.arguments[1], e.where), e.source));

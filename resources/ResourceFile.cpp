@@ -12,13 +12,6 @@ constexpr std::uint32_t kFormatVersion = 1;
 constexpr std::size_t kHeaderSize = 12;
 constexpr std::size_t kEntrySize = 16;
 
-void put16(Bytes& out, std::uint16_t v) {
-  out.push_back(std::uint8_t(v));
-  out.push_back(std::uint8_t(v >> 8));
-}
-void put32(Bytes& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
-}
 void set32(Bytes& out, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = std::uint8_t(v >> (8 * i));
 }
@@ -309,6 +302,15 @@ std::optional<Bytes> readFile(const std::string& path, std::string* error) {
     return std::nullopt;
   }
   return out;
+}
+
+void put16(Bytes& out, std::uint16_t v) {
+  out.push_back(std::uint8_t(v));
+  out.push_back(std::uint8_t(v >> 8));
+}
+
+void put32(Bytes& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
 }
 
 }  // namespace sarvello::res

@@ -22,6 +22,11 @@ constexpr std::uint32_t fourcc(const char (&code)[5]) {
 }
 std::string fourccText(std::uint32_t code);  // "PiPL"; non-printable bytes as '?'
 
+// Little-endian 16- and 32-bit values appended to bytes, as the resource file and the Windows
+// formats store them.
+void put16(Bytes& out, std::uint16_t v);
+void put32(Bytes& out, std::uint32_t v);
+
 // Resource types.
 inline constexpr std::uint32_t kPiPLType = fourcc("PiPL");  // plug-in property list
 inline constexpr std::uint32_t kStringListType = fourcc("STR#");

@@ -8,11 +8,6 @@ namespace {
 
 [[noreturn]] void fail(const std::string& where, const std::string& why) { throw SourceError(where + ": " + why); }
 
-std::string directoryOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 std::vector<std::string> lines(const std::string& path, const std::string& where) {
   const Bytes bytes = readSourceFile(path, where);
   std::vector<std::string> out;
@@ -33,10 +28,6 @@ std::uint32_t code(const std::string& text, const std::string& where) {
   if (text.size() != 4) fail(where, "\"" + text + "\" is not a four-character code");
   return (std::uint32_t(std::uint8_t(text[0])) << 24) | (std::uint32_t(std::uint8_t(text[1])) << 16) |
          (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3]));
-}
-
-void put32(Bytes& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
 }
 
 // A quoted text at the end of a line, from the first double quote to the last.
@@ -262,6 +253,11 @@ Bytes compileEntry(const ManifestEntry& e) {
     return encodeMenu(readMenu(e.source, e.arguments[0], e.where));
   }
   fail(e.where, "unknown kind \"" + e.kind + "\"");
+}
+
+std::string directoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
 }  // namespace sarvello::res

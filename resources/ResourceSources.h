@@ -62,6 +62,8 @@ std::vector<std::string> readStrings(const std::string& path);
 // characters holding exactly one "%s" and no other "%".
 void checkErrorTexts(const std::vector<std::string>& strings, const std::string& path);
 Bytes readSourceFile(const std::string& path, const std::string& where);
+// The folder of a source file's path ("." for a bare name), where the files it names are found.
+std::string directoryOf(const std::string& path);
 std::int32_t sourceInteger(const std::string& text, const std::string& where);
 
 // The stored forms of dialogs and menus: string lists (docs/RESOURCES.md).
