@@ -19,8 +19,6 @@ using nlohmann::json;
 
 // How long a request waits for the user-interface thread (which may be in a modal alert).
 constexpr double kCallSeconds = 30;
-// A stream that had nothing new for this long is sent a heartbeat, so that the page can tell a
-// quiet host from a gone one.
 // How long a page's request for its next frame waits for one.
 constexpr double kFrameWaitSeconds = 15;
 // Small bodies: an alert's answer, the page's Quit.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Files.h"
 #include "live/Channel.h"
 #include "live/HttpServer.h"
 
@@ -39,7 +40,7 @@ class WebServer : private HttpHandler {
   std::string address() const;
 
   // The most an uploaded drawing and the page's input may hold.
-  static constexpr std::size_t kMaxUpload = std::size_t{256} << 20;
+  static constexpr std::size_t kMaxUpload = kMaxFileBytes;
   static constexpr std::size_t kMaxInput = std::size_t{1} << 20;
 
  private:
