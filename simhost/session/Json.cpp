@@ -12,7 +12,7 @@ struct TooDeep {};
 
 std::optional<nlohmann::json> parseBoundedJson(const std::string& text, std::string* error,
                                                const nlohmann::json::parser_callback_t& callback,
-                                               int maxDepth) {
+                                               int maxDepth, std::string* position) {
   using json = nlohmann::json;
   const json::parser_callback_t bounded = [&](int depth, json::parse_event_t event, json& parsed) {
     if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
@@ -31,7 +31,12 @@ std::optional<nlohmann::json> parseBoundedJson(const std::string& text, std::str
     std::string what = e.what();
     const std::size_t colon = what.rfind(": ");
     if (colon != std::string::npos) what = what.substr(colon + 2);
-    *error = lineColumn(text, at) + ": " + what;
+    if (position != nullptr) {
+      *position = lineColumn(text, at);
+      *error = what;
+    } else {
+      *error = lineColumn(text, at) + ": " + what;
+    }
   } catch (const json::exception& e) {
     // A number beyond the range of doubles, and whatever else the JSON library refuses.
     std::string what = e.what();

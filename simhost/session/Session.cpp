@@ -2,7 +2,6 @@
 // refused whole, with the event (its index and type) and what is wrong with it.
 #include "session/Session.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cmath>
@@ -493,15 +492,11 @@ SessionResult parseSession(const std::string& text, const std::string& name,
     }
     return false;
   };
-  std::string why;
-  std::optional<json> parsed = parseBoundedJson(text, &why, read);
+  std::string why, where;
+  std::optional<json> parsed = parseBoundedJson(text, &why, read, kMaxJsonDepth, &where);
   if (!parsed) {
-    result.error = name + ": not valid JSON: " + why;
     // A position reads as "name:line:column: not valid JSON: ...".
-    if (!why.empty() && std::isdigit(static_cast<unsigned char>(why[0]))) {
-      const std::size_t colon = why.find(": ");
-      result.error = name + ":" + why.substr(0, colon) + ": not valid JSON: " + why.substr(colon + 2);
-    }
+    result.error = name + (where.empty() ? "" : ":" + where) + ": not valid JSON: " + why;
     return result;
   }
   if (!duplicate.empty()) {
