@@ -83,13 +83,7 @@ Event Recording::event(std::size_t k) const {
 }
 
 std::string Recording::write() const {
-  std::string out = writeSessionHead(head_);
-  out.reserve(bytes_);
-  for (std::size_t k = 0; k < entries_.size(); ++k) {
-    out += k == 0 ? "\n    " : ",\n    ";
-    out += writeEvent(event(k));
-  }
-  return out + writeSessionEnd(!entries_.empty());
+  return writeSession(head_, entries_.size(), [this](std::size_t k) { return event(k); }, bytes_);
 }
 
 }  // namespace simhost::session

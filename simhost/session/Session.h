@@ -45,6 +45,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -152,11 +153,14 @@ SessionResult parseSessionFile(const std::string& path);
 // The session as JSON text that parseSession reads back to the same session, one event a line.
 // Positions are written so that they read back to the same 32-bit floats.
 std::string writeSession(const Session& session);
-// The parts of that text: what comes before the first event (the opening brace, the session's
-// keys and the opening of "events"), one event's line, and the end.
+// The same text for a session whose `count` events are kept elsewhere: the head's keys, and the
+// k-th event as eventAt(k) gives it; `reserve` bytes are set aside for the text first.
+std::string writeSession(const Session& head, std::size_t count,
+                         const std::function<Event(std::size_t)>& eventAt, std::size_t reserve = 0);
+// Parts of that text, for measuring it: what comes before the first event (the opening brace,
+// the session's keys and the opening of "events") and one event's line.
 std::string writeSessionHead(const Session& session);
 std::string writeEvent(const Event& event);
-std::string writeSessionEnd(bool anyEvents);
 // The name of a pointer action as written ("move", "down", "drag", "up").
 const char* actionName(Event::Action action);
 

@@ -76,15 +76,19 @@ std::string writeSessionHead(const Session& session) {
 
 std::string writeEvent(const Event& event) { return eventJson(event).dump(); }
 
-std::string writeSessionEnd(bool anyEvents) { return anyEvents ? "\n  ]\n}\n" : "]\n}\n"; }
+std::string writeSession(const Session& head, std::size_t count,
+                         const std::function<Event(std::size_t)>& eventAt, std::size_t reserve) {
+  std::string out = writeSessionHead(head);
+  out.reserve(reserve);
+  for (std::size_t k = 0; k < count; ++k) {
+    out += k == 0 ? "\n    " : ",\n    ";
+    out += writeEvent(eventAt(k));
+  }
+  return out + (count > 0 ? "\n  ]\n}\n" : "]\n}\n");
+}
 
 std::string writeSession(const Session& session) {
-  std::string out = writeSessionHead(session);
-  for (std::size_t k = 0; k < session.events.size(); ++k) {
-    out += k == 0 ? "\n    " : ",\n    ";
-    out += writeEvent(session.events[k]);
-  }
-  return out + writeSessionEnd(!session.events.empty());
+  return writeSession(session, session.events.size(), [&](std::size_t k) { return session.events[k]; });
 }
 
 }  // namespace simhost::session
