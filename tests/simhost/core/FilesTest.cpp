@@ -14,8 +14,10 @@ namespace fs = std::filesystem;
 class Files : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / simhost::pathFromUtf8("sarvello-files-\xC3\xBC-" +
-                                               std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    // A folder of each test's own: ctest runs the cases of this file side by side.
+    dir = fs::temp_directory_path() /
+          simhost::pathFromUtf8("sarvello-files-\xC3\xBC-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
